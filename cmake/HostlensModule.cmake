@@ -1,0 +1,20 @@
+# hostlens_module(target): a run-time loaded module (the service library or a
+# sibling library). On Linux it is a shared library with hidden symbols whose DLL
+# entry point, when it has one, the compatibility layer calls on load and unload;
+# on Windows it is a DLL linked statically against the compiler's runtime, exporting
+# the names of its .def file undecorated.
+function(hostlens_module target)
+  cmake_parse_arguments(ARG "" "DEF;VERSION_SCRIPT" "" ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(WIN32)
+    set_target_properties(${target} PROPERTIES PREFIX "")
+    target_sources(${target} PRIVATE ${ARG_DEF})
+    target_link_options(${target} PRIVATE -static -Wl,--kill-at)
+  else()
+    target_link_options(${target} PRIVATE
+      -Wl,--version-script=${ARG_VERSION_SCRIPT} -Wl,--no-undefined)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_VERSION_SCRIPT})
+  endif()
+endfunction()

@@ -1,0 +1,268 @@
+// The machine: facts, drive folders, fault injection and resource counts.
+#include "machine.h"
+
+#include <array>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace hostlens::sim {
+namespace {
+
+struct FaultPlan {
+    unsigned remainingBefore = 0;  // calls to let through before failing
+    unsigned times = 0;            // calls to fail after that
+    std::uint32_t error = 0;
+};
+
+struct State {
+    std::mutex mutex;
+    Facts facts;
+    std::map<char, std::filesystem::path> drives;
+    std::map<std::string, FaultPlan, std::less<>> faults;
+    std::map<std::string, unsigned, std::less<>> calls;
+    std::vector<std::function<void()>> resetHooks;
+};
+
+State& S() {
+    static State* state = new State;  // never destroyed: emulated calls may run during static teardown
+    return *state;
+}
+
+std::array<std::atomic<long>, 6>& Counters() {
+    static std::array<std::atomic<long>, 6> counters{};
+    return counters;
+}
+
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+void ResetMachine(const std::filesystem::path& driveC) {
+    std::vector<std::function<void()>> hooks;
+    {
+        std::lock_guard lock(S().mutex);
+        S().facts = Facts{};
+        S().drives.clear();
+        if (!driveC.empty()) S().drives['C'] = driveC;
+        S().faults.clear();
+        S().calls.clear();
+        hooks = S().resetHooks;
+    }
+    for (auto& hook : hooks) hook();
+}
+
+Facts& MachineFacts() {
+    return S().facts;
+}
+
+void SetDriveFolder(char drive, const std::filesystem::path& folder) {
+    std::lock_guard lock(S().mutex);
+    S().drives[Upper(drive)] = folder;
+}
+
+std::optional<std::filesystem::path> DriveFolder(char drive) {
+    std::lock_guard lock(S().mutex);
+    auto it = S().drives.find(Upper(drive));
+    if (it == S().drives.end()) return std::nullopt;
+    return it->second;
+}
+
+void FailCall(std::string_view function, unsigned occurrence, std::uint32_t error, unsigned times) {
+    std::lock_guard lock(S().mutex);
+    S().faults[std::string(function)] = FaultPlan{occurrence == 0 ? 0 : occurrence - 1, times, error};
+}
+
+void ClearFaults() {
+    std::lock_guard lock(S().mutex);
+    S().faults.clear();
+}
+
+unsigned CallCount(std::string_view function) {
+    std::lock_guard lock(S().mutex);
+    auto it = S().calls.find(function);
+    return it == S().calls.end() ? 0 : it->second;
+}
+
+OpenCounts Open() {
+    auto& c = Counters();
+    OpenCounts counts;
+    counts.keys = c[0].load();
+    counts.handles = c[1].load();
+    counts.modules = c[2].load();
+    counts.comObjects = c[3].load();
+    counts.bstrs = c[4].load();
+    counts.safeArrays = c[5].load();
+    return counts;
+}
+
+std::string Describe(const OpenCounts& counts) {
+    std::ostringstream out;
+    out << "keys " << counts.keys << ", handles " << counts.handles << ", modules " << counts.modules
+        << ", COM objects " << counts.comObjects << ", BSTRs " << counts.bstrs << ", SAFEARRAYs "
+        << counts.safeArrays;
+    return out.str();
+}
+
+namespace detail {
+
+void OnReset(std::function<void()> reset) {
+    std::lock_guard lock(S().mutex);
+    S().resetHooks.push_back(std::move(reset));
+}
+
+std::optional<std::uint32_t> Fault(std::string_view function) {
+    std::lock_guard lock(S().mutex);
+    auto call = S().calls.find(function);
+    if (call == S().calls.end()) call = S().calls.emplace(std::string(function), 0).first;
+    ++call->second;
+    auto it = S().faults.find(function);
+    if (it == S().faults.end()) return std::nullopt;
+    FaultPlan& plan = it->second;
+    if (plan.remainingBefore > 0) {
+        --plan.remainingBefore;
+        return std::nullopt;
+    }
+    if (plan.times == 0) return std::nullopt;
+    --plan.times;
+    return plan.error;
+}
+
+void Opened(Resource resource) {
+    ++Counters()[static_cast<std::size_t>(resource)];
+}
+
+void Closed(Resource resource) {
+    --Counters()[static_cast<std::size_t>(resource)];
+}
+
+std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath) {
+    if (windowsPath.size() < 3 || windowsPath[1] != u':' || (windowsPath[2] != u'\\' && windowsPath[2] != u'/'))
+        return std::nullopt;
+    auto root = DriveFolder(static_cast<char>(windowsPath[0] & 0x7F));
+    if (!root) return std::nullopt;
+    std::filesystem::path path = *root;
+    std::u16string_view rest = windowsPath.substr(3);
+    while (!rest.empty()) {
+        std::size_t end = rest.find_first_of(u"\\/");
+        std::u16string_view component = rest.substr(0, end);
+        rest = end == std::u16string_view::npos ? std::u16string_view{} : rest.substr(end + 1);
+        if (component.empty() || component == u".") continue;
+        if (component == u"..") {
+            if (path != *root) path = path.parent_path();
+            continue;
+        }
+        std::string name = Narrow(component);
+        std::filesystem::path exact = path / name;
+        std::error_code ec;
+        if (!std::filesystem::exists(exact, ec) && std::filesystem::is_directory(path, ec)) {
+            // Windows file names compare without case: look for a differently cased entry.
+            for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
+                std::string candidate = entry.path().filename().string();
+                if (CompareNoCase(Widen(candidate), component) == 0) {
+                    exact = entry.path();
+                    break;
+                }
+            }
+        }
+        path = exact;
+    }
+    return path;
+}
+
+std::string Narrow(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;  // an unpaired surrogate has no UTF-8 form
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string Widen(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto b = static_cast<unsigned char>(text[i]);
+        char32_t c = 0xFFFD;
+        std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        if (n == 1) {
+            c = b;
+        } else if (n > 1 && i + n <= text.size()) {
+            c = b & (0xFF >> (n + 1));
+            bool ok = true;
+            for (std::size_t k = 1; k < n; ++k) {
+                auto cont = static_cast<unsigned char>(text[i + k]);
+                if ((cont & 0xC0) != 0x80) {
+                    ok = false;
+                    break;
+                }
+                c = (c << 6) | (cont & 0x3F);
+            }
+            if (!ok) {
+                c = 0xFFFD;
+                n = 1;
+            }
+        } else {
+            n = 1;  // a stray byte becomes one replacement character
+        }
+        i += n;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+char16_t FoldCase(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+    // Latin-1 letters: the registry and the file system fold these too.
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+    return c;
+}
+}  // namespace
+
+int CompareNoCase(std::u16string_view a, std::u16string_view b) {
+    std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        char16_t x = FoldCase(a[i]);
+        char16_t y = FoldCase(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace detail
+}  // namespace hostlens::sim

@@ -1,0 +1,35 @@
+// Internal state of the simulated machine, shared by the emulated API's parts.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "sim.h"
+
+namespace hostlens::sim::detail {
+
+// Each part of the layer (registry, modules, trace, ...) keeps its own state and
+// lock, and registers how to start afresh when a test resets the machine.
+void OnReset(std::function<void()> reset);
+
+// Called at the top of every emulated function that can fail on demand: counts the
+// call and answers the error a test asked for, if this is the call that must fail.
+std::optional<std::uint32_t> Fault(std::string_view function);
+
+enum class Resource { Key, Handle, Module, ComObject, Bstr, SafeArray };
+void Opened(Resource resource);
+void Closed(Resource resource);
+
+// Maps a Windows path ("C:\dir\file") onto the drive folder of the machine,
+// matching each component without case as Windows does. Empty when the drive is
+// not mapped or the path is not absolute.
+std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath);
+
+std::string Narrow(std::u16string_view text);     // UTF-16 to UTF-8
+std::u16string Widen(std::string_view text);      // UTF-8 to UTF-16
+int CompareNoCase(std::u16string_view a, std::u16string_view b);  // ordinal, ASCII+Latin case folding
+
+}  // namespace hostlens::sim::detail

@@ -1,0 +1,72 @@
+// The simulated machine's test interface (Linux only): tests build the machine the
+// emulated Win32 API answers from, make any call fail on demand, and ask what is
+// still open. Nothing in the library itself includes this header.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32_types.h"
+
+namespace hostlens::sim {
+
+// Operating-system facts that the emulated API reports.
+struct Facts {
+    bool native64 = true;     // a 64-bit Windows ...
+    bool process64 = false;   // ... running this process as 32-bit code (WOW64)
+};
+
+// Throws away the whole machine (registry, faults, facts, trace controller) and
+// starts a new one whose drive C: is `driveC` (may be empty: no drive).
+void ResetMachine(const std::filesystem::path& driveC = {});
+Facts& MachineFacts();
+void SetDriveFolder(char drive, const std::filesystem::path& folder);
+std::optional<std::filesystem::path> DriveFolder(char drive);
+
+// Fault injection: the `occurrence`-th call (1 = the next) of `function` from now on
+// fails with `error` (a Win32 code, LSTATUS or HRESULT as the function reports it),
+// and so do the `times - 1` calls after it.
+void FailCall(std::string_view function, unsigned occurrence, std::uint32_t error, unsigned times = 1);
+void ClearFaults();
+// How many times `function` was called since the machine was reset.
+unsigned CallCount(std::string_view function);
+
+// What is still open in the process.
+struct OpenCounts {
+    long keys = 0;
+    long handles = 0;
+    long modules = 0;  // modules loaded by LoadLibrary and not yet freed
+    long comObjects = 0;
+    long bstrs = 0;
+    long safeArrays = 0;
+    bool operator==(const OpenCounts&) const = default;
+};
+OpenCounts Open();
+std::string Describe(const OpenCounts& counts);
+
+// Modules: names asked for by LoadLibrary(Ex)W, in order, since the reset; exports of
+// built-in system modules that this machine's Windows lacks.
+std::vector<std::string> ModuleLoadRequests();
+void HideSystemExport(std::string_view module, std::string_view function);
+
+// Trace controller: enables a registered provider (by control GUID) as a trace
+// session would, and captures what its trace points emit.
+struct TracePoint {
+    GUID messageGuid{};
+    std::uint16_t number = 0;
+    std::uint8_t level = 0;  // decoded from the message number
+    std::uint32_t flag = 0;  // decoded from the message number
+    std::vector<std::string> args;  // raw bytes of each argument
+    bool viaTraceEvent = false;     // emitted through TraceEvent (the fallback path)
+};
+void EnableTraceProvider(const GUID& controlGuid, std::uint8_t level, std::uint32_t flags);
+void DisableTraceProvider(const GUID& controlGuid);
+bool IsTraceProviderRegistered(const GUID& controlGuid);
+void StartTraceCapture();
+std::vector<TracePoint> TakeTraceCapture();
+
+}  // namespace hostlens::sim

@@ -1,0 +1,43 @@
+// The one include for everything the library takes from the Windows API.
+//
+// On Windows this brings in the real system headers and nothing else. On Linux it
+// declares the same names, and platform/posix implements them over the simulated
+// machine, so that the code above it is written once against the Win32 API.
+#pragma once
+
+#if defined(_WIN32)
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <oleauto.h>
+#include <objbase.h>
+#include <evntrace.h>
+#include <wmistr.h>
+
+// Wide literal: L"..." is UTF-16 wchar_t on Windows.
+#define W(text) L##text
+
+#else
+
+#include "posix/win32_types.h"
+#include "posix/win32_base.h"
+#include "posix/win32_module.h"
+#include "posix/win32_registry.h"
+#include "posix/win32_trace.h"
+#include "posix/win32_power.h"
+#include "posix/win32_oleauto.h"
+
+// Wide literal: u"..." is UTF-16 char16_t on Linux.
+#define W(text) u##text
+
+#endif
+
+#include <string>
+
+// The wide string of every record that crosses the library boundary.
+using WString = std::basic_string<WCHAR>;
