@@ -53,7 +53,8 @@ struct MOF_FIELD {
 };
 using PMOF_FIELD = MOF_FIELD*;
 
-// The classic event header, as far as the fields a provider fills.
+// The classic event header, with the anonymous unions of the Windows header so that
+// provider code names its members the same way on both platforms.
 struct EVENT_TRACE_HEADER {
     USHORT Size;
     union {
@@ -61,8 +62,8 @@ struct EVENT_TRACE_HEADER {
         struct {
             UCHAR HeaderType;
             UCHAR MarkerFlags;
-        } s;
-    } u0;
+        };
+    };
     union {
         ULONG Version;
         struct {
@@ -70,25 +71,25 @@ struct EVENT_TRACE_HEADER {
             UCHAR Level;
             USHORT Version;
         } Class;
-    } u1;
+    };
     ULONG ThreadId;
     ULONG ProcessId;
     LARGE_INTEGER TimeStamp;
     union {
         GUID Guid;
         ULONGLONG GuidPtr;
-    } u2;
+    };
     union {
         struct {
             ULONG KernelTime;
             ULONG UserTime;
-        } s;
+        };
         ULONG64 ProcessorTime;
         struct {
             ULONG ClientContext;
             ULONG Flags;
-        } f;
-    } u3;
+        };
+    };
 };
 using PEVENT_TRACE_HEADER = EVENT_TRACE_HEADER*;
 

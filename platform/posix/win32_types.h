@@ -126,10 +126,18 @@ union LARGE_INTEGER {
     struct {
         DWORD LowPart;
         LONG HighPart;
+    };
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
     } u;
     LONGLONG QuadPart;
 };
 union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    };
     struct {
         DWORD LowPart;
         DWORD HighPart;
