@@ -7,6 +7,13 @@
 #include "frame/lock.h"
 #include "platform/win32.h"
 
+// A looked-up function address as the function type the caller knows it by.
+template <class Function>
+Function FunctionCast(FARPROC address) {
+    // Through the generic function pointer type, which every function pointer converts to.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
 class ILoader {
 public:
     virtual ~ILoader() = default;
@@ -37,7 +44,7 @@ public:
 
     template <class Function>
     Function GetFunctionAs(const std::string& name) {
-        return reinterpret_cast<Function>(GetFunction(name));
+        return FunctionCast<Function>(GetFunction(name));
     }
 
 private:

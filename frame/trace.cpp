@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/loader.h"
+
 namespace hostlens::trace {
 
 void* volatile g_controlHead = const_cast<void**>(&g_controlHead);
@@ -65,10 +67,10 @@ void ResolveTraceFunctions() {
         g_traceMessage = &FallbackTraceMessage;
         g_traceMessageVa = &FallbackTraceMessageVa;
     } else {
-        g_traceMessage = reinterpret_cast<TraceMessageFn>(message);
+        g_traceMessage = FunctionCast<TraceMessageFn>(message);
         FARPROC messageVa = GetProcAddress(advapi, "TraceMessageVa");
         g_traceMessageVa =
-            messageVa != nullptr ? reinterpret_cast<TraceMessageVaFn>(messageVa) : &FallbackTraceMessageVa;
+            messageVa != nullptr ? FunctionCast<TraceMessageVaFn>(messageVa) : &FallbackTraceMessageVa;
     }
     // advapi32 stays loaded for the process; this only drops the reference taken here.
     FreeLibrary(advapi);

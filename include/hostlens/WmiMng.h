@@ -21,13 +21,13 @@ public:
     WmiValue() { VariantInit(&value_); }
     explicit WmiValue(const VARIANT& value) {
         VariantInit(&value_);
-        VariantCopy(&value_, &value);
+        VariantCopy(&value_, const_cast<VARIANT*>(&value));
     }
     WmiValue(const WmiValue& other) : WmiValue(other.value_) {}
     WmiValue& operator=(const WmiValue& other) {
         if (this != &other) {
             VariantClear(&value_);
-            VariantCopy(&value_, &other.value_);
+            VariantCopy(&value_, const_cast<VARIANT*>(&other.value_));
         }
         return *this;
     }
