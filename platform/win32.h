@@ -18,6 +18,7 @@
 #include <objbase.h>
 #include <evntrace.h>
 #include <wmistr.h>
+#include <wbemidl.h>
 
 // Wide literal: L"..." is UTF-16 wchar_t on Windows.
 #define W(text) L##text
@@ -31,6 +32,8 @@
 #include "posix/win32_trace.h"
 #include "posix/win32_power.h"
 #include "posix/win32_oleauto.h"
+#include "posix/win32_com.h"
+#include "posix/win32_wbem.h"
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text

@@ -24,6 +24,22 @@ public:
         VariantCopy(&value_, const_cast<VARIANT*>(&value));
     }
     WmiValue(const WmiValue& other) : WmiValue(other.value_) {}
+    WmiValue(WmiValue&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+    WmiValue& operator=(WmiValue&& other) noexcept {
+        if (this != &other) {
+            VariantClear(&value_);
+            value_ = other.value_;
+            VariantInit(&other.value_);
+        }
+        return *this;
+    }
+    // Takes over `value` without copying; `value` is left empty.
+    static WmiValue Adopt(VARIANT& value) {
+        WmiValue adopted;
+        adopted.value_ = value;
+        VariantInit(&value);
+        return adopted;
+    }
     WmiValue& operator=(const WmiValue& other) {
         if (this != &other) {
             VariantClear(&value_);
