@@ -1,7 +1,23 @@
 #include "frame/battery.h"
 
-// Not built yet: the agent is told so by the result code.
-DWORD CBattery::GetBatteryStatus(SYSTEM_POWER_STATUS* /*status*/) {
-    return ERROR_CALL_NOT_IMPLEMENTED;
-}
+#include <cstring>
 
+#include "frame/trace.h"
+
+HL_TRACE_MODULE("frame/battery")
+
+DWORD CBattery::GetBatteryStatus(SYSTEM_POWER_STATUS* status) {
+    if (status == nullptr) {
+        TRACE_ERROR();
+        return ERROR_INVALID_PARAMETER;
+    }
+    // No reading yet: 255 for the three status bytes, 0xFFFFFFFF for both times, and
+    // no system status flag.
+    std::memset(status, 0xFF, sizeof(SYSTEM_POWER_STATUS));
+    status->SystemStatusFlag = 0;
+    if (GetSystemPowerStatus(status)) return ERROR_SUCCESS;
+    // The platform's own error code is not consulted: the agent always sees "no data".
+    TRACE_ERROR();
+    if (logger_ != nullptr) logger_->Log(LOG_LEVEL_ERROR, "ERROR cannot get battery status");
+    return ERROR_NO_DATA;
+}

@@ -1,3 +1,4 @@
+// The power source and battery state, passed through from the platform.
 #pragma once
 
 #include "frame/service_object.h"
@@ -9,4 +10,3 @@ public:
 
     DWORD GetBatteryStatus(SYSTEM_POWER_STATUS* status) override;
 };
-
