@@ -6,9 +6,15 @@
 
 class ILogbridge {
 public:
-    virtual ~ILogbridge() = default;
+    // Slot 0 is the logger's destructor inside the logging library, never called
+    // through this interface. It is declared as one plain slot so that Log is slot 1
+    // with every compiler: a virtual destructor takes two slots in GCC's C++ ABI.
+    virtual void ReservedSlot0() = 0;
     // printf-style narrow format; %ws takes a UTF-16 string. The result is not used.
     virtual int Log(int level, const char* format, ...) = 0;
+
+protected:
+    ~ILogbridge() = default;
 };
 
 // Levels the service library logs at.

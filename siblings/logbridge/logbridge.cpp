@@ -43,6 +43,7 @@ void Write(const std::string& line) {
 
 class CLogbridge final : public ILogbridge {
 public:
+    void ReservedSlot0() override {}
     int Log(int level, const char* format, ...) override {
         if (format == nullptr) return -1;
         // Nothing may be thrown into the caller, which is another module.

@@ -26,6 +26,7 @@ std::atomic<int> g_frees{0};
 
 class CTestLogbridge final : public ILogbridge {
 public:
+    void ReservedSlot0() override {}
     int Log(int level, const char* format, ...) override {
         if (format == nullptr) return -1;
         try {
