@@ -236,9 +236,7 @@ DWORD LoadError(const char* reason) {
     return ERROR_BAD_EXE_FORMAT;
 }
 
-// Opens `target` with the dynamic linker. A file that exists but cannot be loaded
-// ends the search with the linker's reason, as Windows stops at the first file it
-// finds; a name the system search path does not know lets the search go on.
+// A module opened by the dynamic linker, or why none was.
 struct Opening {
     void* library = nullptr;
     DWORD error = ERROR_MOD_NOT_FOUND;
@@ -250,7 +248,9 @@ Opening OpenLibrary(const std::string& target) {
     return {nullptr, LoadError(dlerror())};
 }
 
-// Finds and opens the module `name` names; `error` says why when nothing opened.
+// Finds and opens the module that `name` names. A file that exists but cannot be
+// loaded ends the search with the linker's reason, as Windows stops at the first
+// file it finds; a name that the system search path does not know lets it go on.
 Opening Resolve(std::u16string_view name) {
     std::u16string windowsPath;
     if (name.size() >= 2 && IsSeparator(name[0]) && !IsSeparator(name[1])) {
