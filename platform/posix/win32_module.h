@@ -11,6 +11,9 @@
 #define DLL_THREAD_ATTACH 2
 #define DLL_THREAD_DETACH 3
 
+// The file was found but is not a module this process can load.
+#define ERROR_BAD_EXE_FORMAT 193L
+
 HOSTLENS_WIN32_API HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 HOSTLENS_WIN32_API HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags);
 HOSTLENS_WIN32_API FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);

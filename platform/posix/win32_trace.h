@@ -46,6 +46,9 @@ using PTRACE_GUID_REGISTRATION = TRACE_GUID_REGISTRATION*;
 
 #define MAX_MOF_FIELDS 16
 
+// TraceEvent was handed a header without WNODE_FLAG_TRACED_GUID.
+#define ERROR_INVALID_FLAG_NUMBER 186L
+
 struct MOF_FIELD {
     ULONG64 DataPtr;
     ULONG Length;
