@@ -17,7 +17,7 @@ protected:
 };
 using LPUNKNOWN = IUnknown*;
 
-HOSTLENS_WIN32_API extern const IID IID_IUnknown;
+HOSTLENS_WIN32_API const IID IID_IUnknown;
 
 enum COINIT {
     COINIT_MULTITHREADED = 0x0,

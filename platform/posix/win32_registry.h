@@ -44,6 +44,10 @@
 #define REG_RESOURCE_REQUIREMENTS_LIST 10
 #define REG_QWORD 11
 
+// Result codes only the registry reports (the rest are in win32_base.h).
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_NOACCESS 998L
+
 #define REG_OPTION_NON_VOLATILE 0x00000000L
 #define REG_OPTION_VOLATILE 0x00000001L
 #define REG_CREATED_NEW_KEY 0x00000001L
@@ -61,3 +65,14 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWOR
 HOSTLENS_WIN32_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
                                                  const BYTE* data, DWORD dataSize);
 HOSTLENS_WIN32_API LSTATUS WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+HOSTLENS_WIN32_API LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,
+                                                LPDWORD reserved, LPWSTR keyClass, LPDWORD classLength,
+                                                PFILETIME lastWriteTime);
+HOSTLENS_WIN32_API LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName,
+                                                LPDWORD valueNameLength, LPDWORD reserved, LPDWORD type,
+                                                LPBYTE data, LPDWORD dataSize);
+HOSTLENS_WIN32_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classLength,
+                                                   LPDWORD reserved, LPDWORD subKeys, LPDWORD maxSubKeyLength,
+                                                   LPDWORD maxClassLength, LPDWORD values,
+                                                   LPDWORD maxValueNameLength, LPDWORD maxValueLength,
+                                                   LPDWORD securityDescriptorSize, PFILETIME lastWriteTime);

@@ -159,8 +159,8 @@ protected:
     ~IWbemLocator() = default;
 };
 
-HOSTLENS_WIN32_API extern const CLSID CLSID_WbemLocator;
-HOSTLENS_WIN32_API extern const IID IID_IWbemLocator;
-HOSTLENS_WIN32_API extern const IID IID_IWbemServices;
-HOSTLENS_WIN32_API extern const IID IID_IEnumWbemClassObject;
-HOSTLENS_WIN32_API extern const IID IID_IWbemClassObject;
+HOSTLENS_WIN32_API const CLSID CLSID_WbemLocator;
+HOSTLENS_WIN32_API const IID IID_IWbemLocator;
+HOSTLENS_WIN32_API const IID IID_IWbemServices;
+HOSTLENS_WIN32_API const IID IID_IEnumWbemClassObject;
+HOSTLENS_WIN32_API const IID IID_IWbemClassObject;

@@ -1,0 +1,88 @@
+// The simulated machine's registry, as the layer's other parts see it: the loader of
+// machine directories fills it, tests inspect it, impersonation switches the user
+// behind HKEY_CURRENT_USER. The Win32 calls (registry.cpp) answer from the same store.
+//
+// Model:
+// - Roots: HKEY_LOCAL_MACHINE and HKEY_USERS are stored trees. HKEY_CLASSES_ROOT is
+//   an alias of HKEY_LOCAL_MACHINE\SOFTWARE\Classes (the per-user merge with
+//   HKEY_CURRENT_USER\Software\Classes is not modelled). HKEY_CURRENT_USER is
+//   HKEY_USERS\<SID> of the calling thread's user; when that user's hive is not
+//   loaded it is HKEY_USERS\.DEFAULT, as on Windows.
+// - Names of keys and values compare without case and keep the case they were
+//   created with. Subkeys are kept (and enumerated) sorted by name without case, as
+//   the hive's index sorts them; values in the order they were first set.
+// - A fresh machine has HKLM\SOFTWARE, HKLM\SOFTWARE\Classes, HKLM\SYSTEM,
+//   HKU\.DEFAULT and HKU\S-1-5-18, and nothing else. On a 64-bit machine,
+//   HKLM\SOFTWARE\WOW6432Node and its Classes appear the first time the 32-bit view
+//   is used (whether the machine is 64-bit is only known then).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32_types.h"
+
+namespace hostlens::sim::registry {
+
+// How a path is resolved on a 64-bit machine (on a 32-bit machine both are the same).
+// Native: the path names the stored key as is, SOFTWARE\WOW6432Node included; this
+//   is how 64-bit programs see the registry and how an export (.reg) writes it.
+// Bits32: as a 32-bit program sees it: HKLM\SOFTWARE\X is stored under
+//   HKLM\SOFTWARE\WOW6432Node\X. A path that already names WOW6432Node below
+//   HKLM\SOFTWARE is not redirected a second time. The whole of HKLM\SOFTWARE is
+//   redirected, Classes included: the keys Windows shares between the views or links
+//   elsewhere (some Classes subkeys, ...) are not modelled.
+enum class View { Native, Bits32 };
+
+// Key paths start with their root, as in a registry export:
+// "HKEY_LOCAL_MACHINE\SOFTWARE\Vendor". Roots: HKEY_LOCAL_MACHINE (HKLM), HKEY_USERS
+// (HKU), HKEY_CLASSES_ROOT (HKCR), HKEY_CURRENT_USER (HKCU, the calling thread's
+// user). Backslashes between components may repeat; a trailing one is ignored.
+// Functions answer false (or nothing) when the root is unknown or the key missing.
+
+// Creates the key and every missing key above it.
+bool CreateKey(std::u16string_view path, View view = View::Native);
+bool KeyExists(std::u16string_view path, View view = View::Native);
+// Deletes the key with everything below it; open handles on those keys then answer
+// ERROR_KEY_DELETED. Naming a root clears its contents.
+bool DeleteTree(std::u16string_view path, View view = View::Native);
+
+// Sets a value (empty name: the key's default value), creating the key if needed.
+// The bytes are stored as given, and the key's last-write time becomes now.
+bool SetValue(std::u16string_view path, std::u16string_view name, std::uint32_t type,
+              std::span<const std::uint8_t> data, View view = View::Native);
+bool DeleteValue(std::u16string_view path, std::u16string_view name, View view = View::Native);
+
+struct ValueData {
+    std::u16string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+std::optional<ValueData> GetValue(std::u16string_view path, std::u16string_view name,
+                                  View view = View::Native);
+// Values in enumeration order, subkey names (with their stored case) in enumeration order.
+std::optional<std::vector<ValueData>> Values(std::u16string_view path, View view = View::Native);
+std::optional<std::vector<std::u16string>> SubkeyNames(std::u16string_view path, View view = View::Native);
+
+// Last-write times. Creating a key, setting or deleting a value and creating or
+// deleting a subkey set the key's time to now; loaders set recorded times last.
+bool SetLastWriteTime(std::u16string_view path, FILETIME time, View view = View::Native);
+std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view = View::Native);
+
+// Where "now" comes from (an empty function: the host's clock). Kept when the machine
+// is reset: it is wiring, not machine state. It is called with the registry locked,
+// so it must not call into the registry.
+void SetClock(std::function<FILETIME()> now);
+
+// The user behind HKEY_CURRENT_USER for the calling thread: a SID string
+// ("S-1-5-21-..."); empty restores the default, the process's user LocalSystem
+// ("S-1-5-18"). Every thread starts (and restarts after a machine reset) as the default.
+void SetThreadUser(std::u16string_view sid);
+std::u16string ThreadUser();
+
+}  // namespace hostlens::sim::registry

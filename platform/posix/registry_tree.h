@@ -1,0 +1,108 @@
+// The registry's tree and the handles open on it, shared by the store API
+// (registry_store.cpp) and the Win32 calls (registry.cpp). One mutex guards all of it:
+// every function here expects the caller to hold State::mutex (see Lock()).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "registry_store.h"
+#include "win32_base.h"
+#include "win32_registry.h"
+
+namespace hostlens::sim::registry::tree {
+
+struct Value {
+    std::u16string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct Node {
+    std::u16string name;  // as created
+    // Sorted by name without case: found by binary search, enumerated by index.
+    std::vector<std::shared_ptr<Node>> subkeys;
+    std::vector<Value> values;  // in the order they were first set
+    FILETIME lastWrite{};
+    // Set when the key is deleted: handles still hold the node and must answer
+    // ERROR_KEY_DELETED, even after a key of the same name is created again.
+    bool deleted = false;
+    // HKLM\SOFTWARE: the 32-bit view of its subtree is its WOW6432Node subkey.
+    bool redirects32 = false;
+
+    std::shared_ptr<Node> Find(std::u16string_view name) const;
+    Value* FindValue(std::u16string_view name);
+};
+
+// What an HKEY that RegOpenKeyExW or RegCreateKeyExW returned points to.
+struct OpenKey {
+    std::shared_ptr<Node> node;
+    View view;             // relative opens through the handle stay in this view
+    std::uint32_t access;  // granted rights (generic rights mapped)
+};
+
+enum class Root { LocalMachine, Users, ClassesRoot, CurrentUser };
+
+struct State {
+    std::mutex mutex;
+    std::shared_ptr<Node> machine;  // HKEY_LOCAL_MACHINE
+    std::shared_ptr<Node> users;    // HKEY_USERS
+    // Live handles, looked up by the HKEY's value so a stale or made-up HKEY is
+    // answered ERROR_INVALID_HANDLE without being dereferenced.
+    std::unordered_map<const void*, std::unique_ptr<OpenKey>> handles;
+    std::function<FILETIME()> clock;
+    // Bumped by each machine reset: thread-local users set before it no longer apply.
+    std::atomic<std::uint64_t> generation{0};
+};
+
+// The registry with its lock taken.
+struct Locked {
+    std::unique_lock<std::mutex> lock;
+    State& state;
+};
+Locked Lock();
+
+FILETIME Now(State& state);
+
+// Splits a relative key path into its components. A leading backslash is
+// ERROR_BAD_PATHNAME, as Windows answers for a relative name; repeated and trailing
+// backslashes are ignored.
+LSTATUS SplitPath(std::u16string_view path, std::vector<std::u16string_view>& components);
+
+// Where a root starts: a stored node and the components below it that the root
+// stands for (HKCR is HKLM + SOFTWARE\Classes, HKCU is HKU + the thread's SID).
+struct Base {
+    std::shared_ptr<Node> start;
+    std::vector<std::u16string> prefix;
+};
+Base RootBase(State& state, Root root);
+
+// The view a call works in: an explicit KEY_WOW64_64KEY / KEY_WOW64_32KEY flag, else
+// the view of the handle the call goes through, else the process's own.
+View ViewFor(std::uint32_t access, const View* inherited);
+
+struct Walk {
+    LSTATUS status = ERROR_SUCCESS;
+    std::shared_ptr<Node> node;    // the key reached
+    std::shared_ptr<Node> parent;  // the key it hangs from; null when no step was taken
+    bool created = false;          // the key reached did not exist before
+};
+// Follows `path` from `start` as `view` sees it, creating missing keys if `create`.
+Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<std::u16string_view>& path,
+            View view, bool create);
+
+// Removes `child` and everything below it from `parent`.
+void DeleteSubtree(State& state, Node& parent, const std::shared_ptr<Node>& child);
+// Removes every subkey and value of `node`, keeping the key.
+void ClearKey(State& state, Node& node);
+void SetValue(State& state, Node& node, std::u16string_view name, std::uint32_t type,
+              std::vector<std::uint8_t> data);
+
+}  // namespace hostlens::sim::registry::tree
