@@ -18,3 +18,12 @@ function(hostlens_module target)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_VERSION_SCRIPT})
   endif()
 endfunction()
+
+# hostlens_program(target): a program of the project (the command line, a test). On
+# Windows it carries an application manifest declaring the Windows versions it
+# supports: without one, the version functions answer as an older Windows would.
+function(hostlens_program target)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/program.rc)
+  endif()
+endfunction()

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "hostlens/Logbridge.h"
-#include "support/machine_test.h"
+#include "support/api_test.h"
 #include "support/test_logger.h"
 
 namespace {
@@ -16,26 +16,29 @@ using hostlens::test::LoggedMessage;
 using hostlens::test::LoggerCounts;
 using hostlens::test::TestLogger;
 
-constexpr const WCHAR* kLibrary = W("C:\\Program Files\\Agent\\Utils\\Logbridge.dll");
-
 template <typename Fn>
 Fn Bind(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-class TestLoggerCapture : public hostlens::test::MachineTest {
+class TestLoggerCapture : public hostlens::test::ApiTest {
 protected:
     void SetUp() override {
-        MachineTest::SetUp();
-        TestLogger::Install(DriveC(), "Program Files/Agent");
+        ApiTest::SetUp();
+        TestLogger::Install(ScratchHost(), "Agent");
+        library_ = Scratch() + W("\\Agent\\Utils\\Logbridge.dll");
     }
+    const WCHAR* Library() const { return library_.c_str(); }
+
+private:
+    WString library_;
 };
 
 TEST_F(TestLoggerCapture, CapturesLevelAndExpandedText) {
     EXPECT_TRUE(TestLogger::Take().empty()) << "not loaded yet";
     EXPECT_EQ(TestLogger::Counts(), LoggerCounts{});
 
-    HMODULE module = LoadLibraryW(kLibrary);
+    HMODULE module = LoadLibraryW(Library());
     ASSERT_NE(module, nullptr) << "error " << GetLastError();
     auto get = Bind<GetILogbridgeFn>(module, "GetILogbridge");
     auto release = Bind<FreeILogbridgeFn>(module, "FreeILogbridge");
@@ -68,7 +71,7 @@ TEST_F(TestLoggerCapture, CapturesLevelAndExpandedText) {
 }
 
 TEST_F(TestLoggerCapture, ConcurrentCallersAllCaptured) {
-    HMODULE module = LoadLibraryW(kLibrary);
+    HMODULE module = LoadLibraryW(Library());
     ASSERT_NE(module, nullptr) << "error " << GetLastError();
     auto get = Bind<GetILogbridgeFn>(module, "GetILogbridge");
     auto release = Bind<FreeILogbridgeFn>(module, "FreeILogbridge");

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "api_test.h"
 #include "platform/win32.h"
 #include "test_logbridge.h"
 
@@ -41,7 +42,7 @@ void TestLogger::Install(const std::filesystem::path& driveC, const std::filesys
     // Replaced by a new file rather than overwritten: a copy still loaded from an
     // earlier install keeps its own image.
     std::filesystem::remove(target);
-    std::filesystem::copy_file(HOSTLENS_TEST_LOGBRIDGE_PATH, target);
+    std::filesystem::copy_file(ProgramFolder() / HOSTLENS_TEST_LOGBRIDGE_FILE_NAME, target);
 }
 
 std::vector<LoggedMessage> TestLogger::Take() {
