@@ -190,10 +190,14 @@ TEST_F(RegistryApiTest, QueryValueAnswersBadOrMissingArguments) {
 }
 
 TEST_F(RegistryApiTest, StringsStoredWithoutTerminatorComeBackAsStored) {
-    const std::vector<BYTE> bare = Raw(W("abc"));
+    // Windows counts a terminator that directly follows a string's data in memory
+    // into the value: here the character after the data is not one.
+    const std::vector<BYTE> stored = Raw(W("abcX"));
+    const std::vector<BYTE> bare(stored.begin(), stored.end() - sizeof(WCHAR));
     for (DWORD type : {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ}) {
         SCOPED_TRACE(type);
-        Set(Root(), W("Bare"), type, bare);
+        ASSERT_EQ(RegSetValueExW(Root(), W("Bare"), 0, type, stored.data(), static_cast<DWORD>(bare.size())),
+                  ERROR_SUCCESS);
         DWORD size = 0;
         ASSERT_EQ(RegQueryValueExW(Root(), W("Bare"), nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
         ASSERT_EQ(size, bare.size());
@@ -377,9 +381,11 @@ TEST_F(RegistryApiTest, EnumKeysListsSortedNamesAndReportsShortBuffers) {
             EXPECT_NE(written.dwLowDateTime | written.dwHighDateTime, 0u);
         }
     }
-    DWORD length = 64;
-    EXPECT_EQ(RegEnumKeyExW(Root(), 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr),
-              ERROR_INVALID_PARAMETER);
+    if (!WineDiffers("RegEnumKeyExW writes through a null name buffer (the process crashes)")) {
+        DWORD length = 64;
+        EXPECT_EQ(RegEnumKeyExW(Root(), 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_INVALID_PARAMETER);
+    }
 }
 
 TEST_F(RegistryApiTest, EnumValuesListsValuesInTheOrderSet) {
@@ -407,6 +413,10 @@ TEST_F(RegistryApiTest, EnumValuesListsValuesInTheOrderSet) {
         {"the default value has an empty name", 2, 1, 64, ERROR_SUCCESS, W(""), REG_SZ, 16},
         {"past the end", 3, 32, 64, ERROR_NO_MORE_ITEMS, nullptr, 0xDEAD, 64},
     };
+    // The indexes above are Windows': Wine's are those of the names in sorted order.
+    const bool sorted =
+        WineDiffers("RegEnumValueW lists values sorted by name, not in the order they were set");
+    auto indexOf = [sorted](DWORD index) -> DWORD { return sorted && index < 3 ? 2 - index : index; };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WCHAR name[32] = {W('#'), 0};
@@ -414,7 +424,7 @@ TEST_F(RegistryApiTest, EnumValuesListsValuesInTheOrderSet) {
         BYTE data[64];
         DWORD size = c.dataSize == kNoData ? 0 : c.dataSize;
         DWORD type = 0xDEAD;
-        EXPECT_EQ(RegEnumValueW(Root(), c.index, name, &nameLength, nullptr, &type,
+        EXPECT_EQ(RegEnumValueW(Root(), indexOf(c.index), name, &nameLength, nullptr, &type,
                                 c.dataSize == kNoData ? nullptr : data, &size),
                   c.status);
         if (c.status == ERROR_NO_MORE_ITEMS) continue;
