@@ -1,6 +1,13 @@
 // The WQL engine: runs `SELECT ... FROM ... [WHERE ...]` against the repository with
 // WMI's result codes.
 //
+// Constants: 'text' or "text" (a backslash makes the next character literal),
+// integers in decimal or 0x hexadecimal with an optional sign, reals (1.5, .5, 2e3),
+// TRUE, FALSE and NULL. A constant may stand on either side of a comparison
+// ("5 < Count" is "Count > 5"); comparing two constants is invalid. Keywords, class
+// and property names are matched without case. A property selected twice is
+// returned once.
+//
 // Comparisons follow WMI: a constant is converted to the property's type before it
 // is compared. Text (CIM_STRING, CIM_DATETIME, CIM_REFERENCE) compares without case,
 // and a number or TRUE/FALSE compared with it is taken as its text ("5", "TRUE").

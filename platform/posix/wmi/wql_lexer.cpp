@@ -1,6 +1,7 @@
 #include "wql_lexer.h"
 
 #include <array>
+#include <cstdio>
 #include <utility>
 
 #include "../machine.h"
@@ -147,8 +148,11 @@ LexResult LexWql(std::u16string_view query) {
                     token.kind = TokenKind::NotEqual;
                     ++i;
                     break;
-                default:
-                    return fail("unexpected character U+" + std::to_string(c) + At(token.offset));
+                default: {
+                    char code[8];
+                    std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+                    return fail(std::string("unexpected character U+") + code + At(token.offset));
+                }
             }
         }
         result.tokens.push_back(std::move(token));
