@@ -3,6 +3,7 @@
 // matching instance, and each object answers Get and GetNames with values typed as
 // WMI delivers them.
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,8 @@ public:
         wmi::WqlResult result =
             wmi::ExecuteWql(wmi::MachineRepository(), namespace_, std::u16string_view(query, SysStringLen(query)));
         if (FAILED(result.code)) return result.code;
+        // The service running out of memory while it builds the result.
+        if (Fault("IWbemServices::ExecQuery.Allocate")) throw std::bad_alloc();
         *enumerator = new Enumerator(std::move(result));
         return WBEM_S_NO_ERROR;
     }
