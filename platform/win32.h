@@ -31,6 +31,7 @@
 #include "posix/win32_trace.h"
 #include "posix/win32_power.h"
 #include "posix/win32_oleauto.h"
+#include "posix/win32_com.h"
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text
