@@ -32,6 +32,7 @@
 #include "posix/win32_power.h"
 #include "posix/win32_oleauto.h"
 #include "posix/win32_com.h"
+#include "posix/win32_time.h"
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text
