@@ -25,6 +25,8 @@ struct Facts {
     std::uint64_t tickCount = 0;
     // The machine's time zone: UTC minus local time in minutes, no daylight saving.
     std::int32_t timeZoneBias = 0;
+    // The ANSI code page (GetACP, CP_ACP).
+    std::uint32_t ansiCodePage = 1252;
 };
 
 // Throws away the whole machine (registry, faults, facts, trace controller) and
