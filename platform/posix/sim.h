@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "win32_types.h"
+#include "win32_power.h"
 
 namespace hostlens::sim {
 
@@ -27,6 +28,8 @@ struct Facts {
     std::int32_t timeZoneBias = 0;
     // The ANSI code page (GetACP, CP_ACP).
     std::uint32_t ansiCodePage = 1252;
+    // What GetSystemPowerStatus reports; by default a desktop without a battery.
+    SYSTEM_POWER_STATUS powerStatus{1, 128, 255, 0, 0xFFFFFFFF, 0xFFFFFFFF};
 };
 
 // Throws away the whole machine (registry, faults, facts, trace controller) and
