@@ -34,6 +34,8 @@
 #include "posix/win32_oleauto.h"
 #include "posix/win32_com.h"
 #include "posix/win32_wbem.h"
+#include "posix/win32_time.h"
+#include "posix/win32_nls.h"
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text

@@ -10,6 +10,10 @@
 
 namespace hostlens::sim::detail {
 
+// The IID of each interface the layer implements (specialised where it is defined).
+template <class Interface>
+const IID& InterfaceId();
+
 template <class Primary, class... Others>
 class ComObject : public Primary, public Others... {
 public:
@@ -51,10 +55,6 @@ private:
 
     std::atomic<ULONG> count_{1};
 };
-
-// The IID of each interface the layer implements (specialised where it is defined).
-template <class Interface>
-const IID& InterfaceId();
 
 // Creates a new object of a registered class, with one reference, as the interface asked.
 using ClassFactory = std::function<HRESULT(REFIID iid, void** object)>;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "win32_types.h"
+#include "win32_power.h"
 
 namespace hostlens::sim {
 
@@ -18,6 +19,17 @@ namespace hostlens::sim {
 struct Facts {
     bool native64 = true;     // a 64-bit Windows ...
     bool process64 = false;   // ... running this process as 32-bit code (WOW64)
+    // The clock in 100-nanosecond intervals since 1601-01-01 UTC (a FILETIME value),
+    // frozen there; 0 follows the host's clock.
+    std::uint64_t clock = 0;
+    // Milliseconds since the machine started, frozen there; 0 follows the host's uptime.
+    std::uint64_t tickCount = 0;
+    // The machine's time zone: UTC minus local time in minutes, no daylight saving.
+    std::int32_t timeZoneBias = 0;
+    // The ANSI code page (GetACP, CP_ACP).
+    std::uint32_t ansiCodePage = 1252;
+    // What GetSystemPowerStatus reports; by default a desktop without a battery.
+    SYSTEM_POWER_STATUS powerStatus{1, 128, 255, 0, 0xFFFFFFFF, 0xFFFFFFFF};
 };
 
 // Throws away the whole machine (registry, faults, facts, trace controller) and

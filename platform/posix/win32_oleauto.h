@@ -39,9 +39,24 @@ enum VARENUM : unsigned short {
     VT_UI8 = 21,
     VT_INT = 22,
     VT_UINT = 23,
+    VT_VOID = 24,
+    VT_RECORD = 36,
+    VT_INT_PTR = 37,
+    VT_UINT_PTR = 38,
+    VT_CLSID = 72,
+    VT_VECTOR = 0x1000,
     VT_ARRAY = 0x2000,
     VT_BYREF = 0x4000,
+    VT_RESERVED = 0x8000,
+    VT_TYPEMASK = 0x0FFF,
 };
+
+// Automation result codes (winerror.h values).
+#define DISP_E_TYPEMISMATCH ((HRESULT)0x80020005L)
+#define DISP_E_BADVARTYPE ((HRESULT)0x80020008L)
+#define DISP_E_OVERFLOW ((HRESULT)0x8002000AL)
+#define DISP_E_BADINDEX ((HRESULT)0x8002000BL)
+#define DISP_E_ARRAYISLOCKED ((HRESULT)0x8002000DL)
 
 struct SAFEARRAYBOUND {
     ULONG cElements;

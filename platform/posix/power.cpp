@@ -1,0 +1,17 @@
+// Power status: what the machine's power facts say.
+#include "machine.h"
+#include "win32_base.h"
+#include "win32_power.h"
+
+HOSTLENS_WIN32_API BOOL WINAPI GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
+    if (auto error = hostlens::sim::detail::Fault("GetSystemPowerStatus")) {
+        SetLastError(*error);
+        return FALSE;
+    }
+    if (!status) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *status = hostlens::sim::MachineFacts().powerStatus;
+    return TRUE;
+}
