@@ -1,7 +1,5 @@
 #include "frame/battery.h"
 
-#include <cstring>
-
 #include "frame/trace.h"
 
 HL_TRACE_MODULE("frame/battery")
@@ -11,10 +9,10 @@ DWORD CBattery::GetBatteryStatus(SYSTEM_POWER_STATUS* status) {
         TRACE_ERROR();
         return ERROR_INVALID_PARAMETER;
     }
-    // No reading yet: 255 for the three status bytes, 0xFFFFFFFF for both times, and
-    // no system status flag.
-    std::memset(status, 0xFF, sizeof(SYSTEM_POWER_STATUS));
-    status->SystemStatusFlag = 0;
+    // No reading yet: 255 for the three status bytes, no system status flag, and
+    // 0xFFFFFFFF for both times. Set by position: mingw-w64's headers call the flag
+    // byte Reserved1.
+    *status = SYSTEM_POWER_STATUS{255, 255, 255, 0, 0xFFFFFFFF, 0xFFFFFFFF};
     if (GetSystemPowerStatus(status)) return ERROR_SUCCESS;
     // The platform's own error code is not consulted: the agent always sees "no data".
     TRACE_ERROR();
