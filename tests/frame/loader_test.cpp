@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "frame/loader.h"
-#include "machine_test.h"
-#include "test_logger.h"
+#include "support/machine_test.h"
+#include "support/test_logger.h"
 
 namespace hostlens::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "frame/loader.h"
 #include "frame/logbridge_loader.h"
 #include "frame/trace.h"
-#include "machine_test.h"
+#include "support/machine_test.h"
 
 namespace hostlens::test {
 namespace {
