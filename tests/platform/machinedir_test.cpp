@@ -39,11 +39,19 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 // 2024-01-31T12:00:00Z as a FILETIME.
 constexpr FileTimeTicks kJan31Noon = 133511760000000000ULL;
 
-const RegSetValue& OnlyValue(const ParseResult<std::vector<RegOperation>>& result) {
-    static const RegSetValue kNone;
-    if (!result.ok() || result.value.size() != 2 || !std::holds_alternative<RegSetValue>(result.value[1]))
+// The values of the file's only key section.
+const std::vector<RegValueOperation>& Values(const ParseResult<std::vector<RegOperation>>& result) {
+    static const std::vector<RegValueOperation> kNone;
+    if (!result.ok() || result.value.size() != 1 || !std::holds_alternative<RegCreateKey>(result.value[0]))
         return kNone;
-    return std::get<RegSetValue>(result.value[1]);
+    return std::get<RegCreateKey>(result.value[0]).values;
+}
+
+const RegSetValue& SetValue(const ParseResult<std::vector<RegOperation>>& result, std::size_t index) {
+    static const RegSetValue kNone;
+    const auto& values = Values(result);
+    if (index >= values.size() || !std::holds_alternative<RegSetValue>(values[index])) return kNone;
+    return std::get<RegSetValue>(values[index]);
 }
 
 TEST(RegFile, ValueTypesAreStoredAsWindowsStoresThem) {
@@ -84,11 +92,11 @@ TEST(RegFile, ValueTypesAreStoredAsWindowsStoresThem) {
         auto result =
             ParseRegFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n" + c.line + "\r\n");
         ASSERT_TRUE(result.ok()) << result.error->Message();
-        const RegSetValue& value = OnlyValue(result);
+        ASSERT_EQ(Values(result).size(), 1u);
+        const RegSetValue& value = SetValue(result, 0);
         EXPECT_EQ(value.name, c.name);
         EXPECT_EQ(value.type, c.type);
         EXPECT_EQ(value.data, c.bytes.empty() ? Bytes{} : Hex(c.bytes));
-        EXPECT_EQ(value.key.FullPath(), u"HKEY_LOCAL_MACHINE\\SOFTWARE\\T");
         EXPECT_EQ(value.line, 4u);
     }
 }
@@ -104,39 +112,46 @@ TEST(RegFile, OperationsComeInFileOrderWithTheirKeysAndLines) {
                              "[-HKEY_CURRENT_USER\\Software\\Old]\r\n"
                              "[hkey_users]\r\n"
                              "[HKEY_CLASSES_ROOT\\.txt]\r\n"
-                             "[HKEY_CURRENT_CONFIG\\System\\]x]\r\n";
+                             "[HKEY_CURRENT_CONFIG\\System\\]x]\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Vendor]\r\n"
+                             "\"b\"=dword:2\r\n";
     auto result = ParseRegFile(text);
     ASSERT_TRUE(result.ok()) << result.error->Message();
-    ASSERT_EQ(result.value.size(), 8u);
+    ASSERT_EQ(result.value.size(), 6u);
 
     const auto& create = std::get<RegCreateKey>(result.value[0]);
     EXPECT_EQ(create.key.root, RegRoot::LocalMachine);
     EXPECT_EQ(create.key.subkey, u"SOFTWARE\\WOW6432Node\\Vendor");
     EXPECT_EQ(create.line, 4u);
     EXPECT_FALSE(create.lastWrite.has_value());
+    ASSERT_EQ(create.values.size(), 3u);
 
-    const auto& set = std::get<RegSetValue>(result.value[1]);
-    EXPECT_EQ(set.key, create.key);
+    const auto& set = std::get<RegSetValue>(create.values[0]);
+    EXPECT_EQ(set.name, u"a");
     EXPECT_EQ(set.line, 5u);
-
-    const auto& deleteNamed = std::get<RegDeleteValue>(result.value[2]);
+    const auto& deleteNamed = std::get<RegDeleteValue>(create.values[1]);
     EXPECT_EQ(deleteNamed.name, u"gone");
-    EXPECT_EQ(deleteNamed.key, create.key);
     EXPECT_EQ(deleteNamed.line, 6u);
-    EXPECT_EQ(std::get<RegDeleteValue>(result.value[3]).name, u"");
+    EXPECT_EQ(std::get<RegDeleteValue>(create.values[2]).name, u"");
 
-    const auto& removed = std::get<RegDeleteKey>(result.value[4]);
+    const auto& removed = std::get<RegDeleteKey>(result.value[1]);
     EXPECT_EQ(removed.key.FullPath(), u"HKEY_CURRENT_USER\\Software\\Old");
     EXPECT_EQ(removed.line, 9u);
 
     // Root names are matched without case and reported in their usual spelling.
-    const auto& users = std::get<RegCreateKey>(result.value[5]);
+    const auto& users = std::get<RegCreateKey>(result.value[2]);
     EXPECT_EQ(users.key.root, RegRoot::Users);
     EXPECT_EQ(users.key.subkey, u"");
     EXPECT_EQ(users.key.FullPath(), u"HKEY_USERS");
-    EXPECT_EQ(std::get<RegCreateKey>(result.value[6]).key.FullPath(), u"HKEY_CLASSES_ROOT\\.txt");
+    EXPECT_TRUE(users.values.empty());
+    EXPECT_EQ(std::get<RegCreateKey>(result.value[3]).key.FullPath(), u"HKEY_CLASSES_ROOT\\.txt");
     // A key name may contain ']': the key line ends at the last one.
-    EXPECT_EQ(std::get<RegCreateKey>(result.value[7]).key.FullPath(), u"HKEY_CURRENT_CONFIG\\System\\]x");
+    EXPECT_EQ(std::get<RegCreateKey>(result.value[4]).key.FullPath(), u"HKEY_CURRENT_CONFIG\\System\\]x");
+    // A key given twice is two sections, each with its own values.
+    const auto& again = std::get<RegCreateKey>(result.value[5]);
+    EXPECT_EQ(again.key, create.key);
+    ASSERT_EQ(again.values.size(), 1u);
+    EXPECT_EQ(std::get<RegSetValue>(again.values[0]).line, 14u);
 }
 
 TEST(RegFile, EveryEncodingAndLineEndingGivesTheSameOperations) {
@@ -186,14 +201,14 @@ TEST(RegFile, EveryEncodingAndLineEndingGivesTheSameOperations) {
         SCOPED_TRACE(name);
         auto result = ParseRegFile(bytes);
         ASSERT_TRUE(result.ok()) << result.error->Message();
-        ASSERT_EQ(result.value.size(), 3u);
+        ASSERT_EQ(Values(result).size(), 2u);
         const auto& key = std::get<RegCreateKey>(result.value[0]);
         EXPECT_EQ(key.key.subkey, u"SOFTWARE\\Caf\u00e9 \u65e5\u672c");
         EXPECT_EQ(key.lastWrite, kJan31Noon);
-        const auto& string = std::get<RegSetValue>(result.value[1]);
+        const auto& string = SetValue(result, 0);
         EXPECT_EQ(string.name, u"Name \u00e9");
         EXPECT_EQ(string.data, Hex("ac 20 20 00 3d d8 00 de 00 00"));
-        EXPECT_EQ(std::get<RegSetValue>(result.value[2]).data, Hex("01 02 03"));
+        EXPECT_EQ(SetValue(result, 1).data, Hex("01 02 03"));
     }
 }
 
@@ -209,13 +224,13 @@ TEST(RegFile, Regedit4FilesAreAnsiAndTheirStringDataIsWidened) {
         "\"d\"=dword:00000002\r\n";
     auto result = ParseRegFile(text);
     ASSERT_TRUE(result.ok()) << result.error->Message();
-    ASSERT_EQ(result.value.size(), 6u);
+    ASSERT_EQ(Values(result).size(), 5u);
     EXPECT_EQ(std::get<RegCreateKey>(result.value[0]).key.subkey, u"SOFTWARE\\Caf\u00e9");
-    EXPECT_EQ(std::get<RegSetValue>(result.value[1]).data, Hex("ac 20 00 00"));
-    EXPECT_EQ(std::get<RegSetValue>(result.value[2]).data, Hex("25 00 ac 20 00 00"));
-    EXPECT_EQ(std::get<RegSetValue>(result.value[3]).data, Hex("61 00 00 00 00 00"));
-    EXPECT_EQ(std::get<RegSetValue>(result.value[4]).data, Hex("80"));
-    EXPECT_EQ(std::get<RegSetValue>(result.value[5]).data, Hex("02 00 00 00"));
+    EXPECT_EQ(SetValue(result, 0).data, Hex("ac 20 00 00"));
+    EXPECT_EQ(SetValue(result, 1).data, Hex("25 00 ac 20 00 00"));
+    EXPECT_EQ(SetValue(result, 2).data, Hex("61 00 00 00 00 00"));
+    EXPECT_EQ(SetValue(result, 3).data, Hex("80"));
+    EXPECT_EQ(SetValue(result, 4).data, Hex("02 00 00 00"));
 }
 
 TEST(RegFile, HexDataContinuesOnTheNextLines) {
@@ -235,11 +250,11 @@ TEST(RegFile, HexDataContinuesOnTheNextLines) {
         auto result = ParseRegFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=" + c.data +
                                    "\r\n\"after\"=\"x\"\r\n");
         ASSERT_TRUE(result.ok()) << result.error->Message();
-        ASSERT_EQ(result.value.size(), 3u);
-        EXPECT_EQ(std::get<RegSetValue>(result.value[1]).data, Hex(c.bytes));
+        ASSERT_EQ(Values(result).size(), 2u);
+        EXPECT_EQ(SetValue(result, 0).data, Hex(c.bytes));
         // The value after the continued one keeps its own line number.
         std::size_t lines = 4 + static_cast<std::size_t>(std::count(c.data.begin(), c.data.end(), '\n'));
-        EXPECT_EQ(std::get<RegSetValue>(result.value[2]).line, lines + 1);
+        EXPECT_EQ(SetValue(result, 1).line, lines + 1);
     }
 }
 
@@ -260,9 +275,10 @@ TEST(RegFile, LastWriteCommentsSetTheKeyTime) {
         auto result = ParseRegFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\A]\r\n" + c.comment +
                                    "\r\n\"v\"=dword:1\r\n[HKEY_LOCAL_MACHINE\\B]\r\n");
         ASSERT_TRUE(result.ok()) << result.error->Message();
-        ASSERT_EQ(result.value.size(), 3u);
+        ASSERT_EQ(result.value.size(), 2u);
         EXPECT_EQ(std::get<RegCreateKey>(result.value[0]).lastWrite, c.ticks);
-        EXPECT_FALSE(std::get<RegCreateKey>(result.value[2]).lastWrite.has_value());
+        EXPECT_EQ(std::get<RegCreateKey>(result.value[0]).values.size(), 1u);
+        EXPECT_FALSE(std::get<RegCreateKey>(result.value[1]).lastWrite.has_value());
     }
     // Other comments after a key line are just comments.
     auto plain = ParseRegFile(std::string(kHeader) +
@@ -278,6 +294,8 @@ TEST(RegFile, MalformedFilesReportTheLineAndReason) {
         std::string reason;
     };
     const std::string longName(256, 'k');
+    std::string deep513;
+    for (int i = 0; i < 513; ++i) deep513 += "\\k";
     const Case cases[] = {
         {"!", 1, "missing header 'Windows Registry Editor Version 5.00'"},
         {"!REGEDIT5\r\n[HKEY_USERS]\r\n", 1, "missing header 'Windows Registry Editor Version 5.00'"},
@@ -304,6 +322,7 @@ TEST(RegFile, MalformedFilesReportTheLineAndReason) {
         {"[HKEY_LOCAL_MACHINE\\" + longName + "]", 4,
          "key name '" + longName.substr(0, 40) + "...' is longer than 255 characters"},
         {"[-HKEY_LOCAL_MACHINE]", 4, "a root key cannot be deleted"},
+        {"[HKEY_LOCAL_MACHINE" + deep513 + "]", 4, "key path deeper than 512 levels"},
         {"\"a\"=\"unterminated", 4, "unterminated string"},
         {"\"a\"=\"ends in a backslash\\", 4, "unterminated string"},
         {"\"unterminated name=1", 4, "unterminated string"},
@@ -369,6 +388,17 @@ TEST(RegFile, MalformedFilesReportTheLineAndReason) {
         EXPECT_EQ(result.error->Message(),
                   "registry/test.reg: line " + std::to_string(c.line) + ": " + c.reason);
     }
+}
+
+TEST(RegFile, KeyPathsUpToWindowsLimitsAreAccepted) {
+    std::string deep512;
+    for (int i = 0; i < 512; ++i) deep512 += "\\k";
+    const std::string name255(255, 'n');
+    auto result = ParseRegFile(std::string(kHeader) + "[HKEY_LOCAL_MACHINE" + deep512 + "]\r\n[HKEY_USERS\\" +
+                               name255 + "]\r\n");
+    ASSERT_TRUE(result.ok()) << result.error->Message();
+    EXPECT_EQ(std::get<RegCreateKey>(result.value[0]).key.subkey.size(), 512u * 2 - 1);
+    EXPECT_EQ(std::get<RegCreateKey>(result.value[1]).key.subkey.size(), 255u);
 }
 
 TEST(RegFile, MalformedUtf16FilesReportTheLine) {
@@ -692,30 +722,42 @@ TEST(WmiClassFile, ReadsPropertiesAndInstancesInOrder) {
         EXPECT_EQ(cls.properties[i].key, i == 0);
     }
     ASSERT_EQ(cls.instances.size(), 3u);
-    auto scalar = [](const WmiValue& v) { return std::get<WmiScalar>(v); };
-    const auto& first = cls.instances[0].values;
-    ASSERT_EQ(first.size(), cls.properties.size());
-    EXPECT_EQ(scalar(first[0]), WmiScalar(std::u16string(u"first")));
-    EXPECT_EQ(scalar(first[1]), WmiScalar(std::uint64_t{4294967295}));
-    EXPECT_EQ(scalar(first[2]), WmiScalar(std::int64_t{INT64_MIN}));
-    EXPECT_EQ(scalar(first[3]), WmiScalar(std::uint64_t{UINT64_MAX}));
-    EXPECT_EQ(scalar(first[4]), WmiScalar(3.0));
-    EXPECT_EQ(scalar(first[5]), WmiScalar(true));
-    EXPECT_EQ(scalar(first[6]), WmiScalar(std::u16string(u"20240131120000.000000+060")));
-    EXPECT_EQ(scalar(first[7]), WmiScalar(std::u16string(u"Win32_X.Name=\"a\"")));
-    EXPECT_EQ(scalar(first[8]), WmiScalar(u'C'));
-    EXPECT_EQ(std::get<WmiArray>(first[9]), (WmiArray{std::uint64_t{0}, std::uint64_t{65535}}));
-    EXPECT_EQ(std::get<WmiArray>(first[10]), WmiArray{});
+    // The value of property `index` of instance `i`; a default WmiScalar (false) when NULL.
+    auto scalar = [&](std::size_t i, std::size_t index) {
+        const WmiValue* v = cls.instances[i].Find(index);
+        return v && std::holds_alternative<WmiScalar>(*v) ? std::get<WmiScalar>(*v) : WmiScalar();
+    };
+    auto array = [&](std::size_t i, std::size_t index) {
+        const WmiValue* v = cls.instances[i].Find(index);
+        return v && std::holds_alternative<WmiArray>(*v) ? std::get<WmiArray>(*v) : WmiArray{WmiScalar()};
+    };
+    EXPECT_EQ(cls.instances[0].values.size(), cls.properties.size());
+    EXPECT_EQ(scalar(0, 0), WmiScalar(std::u16string(u"first")));
+    EXPECT_EQ(scalar(0, 1), WmiScalar(std::uint64_t{4294967295}));
+    EXPECT_EQ(scalar(0, 2), WmiScalar(std::int64_t{INT64_MIN}));
+    EXPECT_EQ(scalar(0, 3), WmiScalar(std::uint64_t{UINT64_MAX}));
+    EXPECT_EQ(scalar(0, 4), WmiScalar(3.0));
+    EXPECT_EQ(scalar(0, 5), WmiScalar(true));
+    EXPECT_EQ(scalar(0, 6), WmiScalar(std::u16string(u"20240131120000.000000+060")));
+    EXPECT_EQ(scalar(0, 7), WmiScalar(std::u16string(u"Win32_X.Name=\"a\"")));
+    EXPECT_EQ(scalar(0, 8), WmiScalar(u'C'));
+    EXPECT_EQ(array(0, 9), (WmiArray{std::uint64_t{0}, std::uint64_t{65535}}));
+    EXPECT_EQ(array(0, 10), WmiArray{});
 
-    // Member names match properties without case; what an instance leaves out is NULL.
-    const auto& second = cls.instances[1].values;
-    EXPECT_EQ(scalar(second[0]), WmiScalar(std::u16string(u"second")));
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(second[1]));
-    EXPECT_EQ(scalar(second[2]), WmiScalar(std::int64_t{-1}));
-    EXPECT_EQ(scalar(second[3]), WmiScalar(std::uint64_t{42}));
-    EXPECT_EQ(scalar(second[8]), WmiScalar(u'D'));
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(second[9]));
-    EXPECT_EQ(scalar(cls.instances[2].values[0]), WmiScalar(std::u16string(u"third")));
+    // Member names match properties without case; what an instance leaves out or gives
+    // as null is NULL; the values come in property order whatever the member order.
+    const WmiInstance& second = cls.instances[1];
+    ASSERT_EQ(second.values.size(), 5u);
+    EXPECT_EQ(second.values[0].property, 0u);
+    EXPECT_EQ(second.values[1].property, 2u);
+    EXPECT_EQ(second.values[4].property, 8u);
+    EXPECT_EQ(scalar(1, 0), WmiScalar(std::u16string(u"second")));
+    EXPECT_EQ(second.Find(1), nullptr);
+    EXPECT_EQ(scalar(1, 2), WmiScalar(std::int64_t{-1}));
+    EXPECT_EQ(scalar(1, 3), WmiScalar(std::uint64_t{42}));
+    EXPECT_EQ(scalar(1, 8), WmiScalar(u'D'));
+    EXPECT_EQ(second.Find(9), nullptr);
+    EXPECT_EQ(scalar(2, 0), WmiScalar(std::u16string(u"third")));
 }
 
 TEST(WmiClassFile, NamespaceAndClassComeFromThePath) {

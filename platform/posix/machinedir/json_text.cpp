@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 namespace hostlens::sim::machinedir::json {
@@ -35,8 +36,12 @@ public:
     bool key(string_t& name) {
         Frame& top = stack_.back();
         std::string pointer = Child(top.pointer, name);
-        if (top.value->contains(name)) return Fail(pointer, "member given twice");
-        element_ = &(*top.value)[name];
+        if (!top.names.insert(name).second) return Fail(pointer, "member given twice");
+        // Append without the ordered map's own look-up, which is linear: a large object
+        // would otherwise take quadratic time.
+        auto& members = static_cast<Value::object_t::Container&>(top.value->get_ref<Value::object_t&>());
+        members.emplace_back(std::move(name), nullptr);
+        element_ = &members.back().second;
         elementPointer_ = std::move(pointer);
         return true;
     }
@@ -60,6 +65,7 @@ private:
     struct Frame {
         Value* value;
         std::string pointer;
+        std::unordered_set<std::string> names;  // of an object's members, to find duplicates
     };
 
     bool Fail(std::string pointer, std::string reason) {
@@ -101,7 +107,7 @@ private:
         if (stack_.size() >= kMaxDepth)
             return Fail(pointer, "nested deeper than " + std::to_string(kMaxDepth) + " levels");
         Value* placed = Place(std::move(container));
-        stack_.push_back(Frame{placed, std::move(pointer)});
+        stack_.push_back(Frame{placed, std::move(pointer), {}});
         return true;
     }
 

@@ -27,7 +27,10 @@ template <class S>
 bool ReadObject(const Value& value, const std::string& pointer, Errors& errors, const Table<S>& table,
                 S& out) {
     if (!value.is_object()) return errors.Expected(pointer, "an object", value);
-    for (const auto& [name, member] : value.items()) {
+    for (const auto& item : value.items()) {
+        // Plain references, not structured bindings: clang 14 cannot capture those in a lambda.
+        const std::string& name = item.key();
+        const Value& member = item.value();
         std::string child = json::Child(pointer, name);
         auto row =
             std::find_if(table.begin(), table.end(), [&](const Member<S>& m) { return m.name == name; });
@@ -155,7 +158,9 @@ const Table<PowerStatus> kPower = {
 
 bool ReadSystemMetrics(const Value& v, const std::string& p, Errors& e, MachineDescription& s) {
     if (!v.is_object()) return e.Expected(p, "an object of SM_* names or indexes and their values", v);
-    for (const auto& [name, value] : v.items()) {
+    for (const auto& item : v.items()) {
+        const std::string& name = item.key();
+        const Value& value = item.value();
         std::string child = json::Child(p, name);
         std::optional<int> index = SystemMetricIndex(name);
         if (!index && !name.empty() && name.size() <= 5 &&

@@ -8,6 +8,7 @@ namespace {
 constexpr std::u16string_view kHeader5 = u"Windows Registry Editor Version 5.00";
 constexpr std::u16string_view kHeader4 = u"REGEDIT4";
 constexpr std::size_t kMaxKeyNameLength = 255;  // characters in one key name, as Windows limits it
+constexpr std::size_t kMaxKeyDepth = 512;       // levels of the registry tree, as Windows limits it
 constexpr std::size_t kMaxQuoted = 40;          // characters of input quoted in an error
 
 constexpr std::uint32_t kRegSz = 1;
@@ -252,7 +253,9 @@ private:
     Lines lines_;
     bool ansi_;
     std::vector<RegOperation> ops_;
-    std::optional<RegKeyPath> current_;  // the key values go to; none before a key line or after [-key]
+    // The section values go to; none before a key line or after [-key]. Points into ops_,
+    // which grows only at key lines, and those reset it.
+    RegCreateKey* current_ = nullptr;
     std::optional<ParseError> error_;
 };
 
@@ -320,7 +323,8 @@ bool Parser::KeyPath(std::u16string_view text, RegKeyPath& out) {
     if (slash == std::u16string_view::npos) return true;
     std::u16string_view rest = text.substr(slash + 1);
     out.subkey.assign(rest);
-    while (true) {
+    for (std::size_t depth = 1;; ++depth) {
+        if (depth > kMaxKeyDepth) return Fail("key path deeper than 512 levels");
         std::size_t end = rest.find(u'\\');
         std::u16string_view name = rest.substr(0, end);
         if (name.empty()) return Fail("empty key name in " + Quote(text));
@@ -344,10 +348,11 @@ bool Parser::KeyLine(std::u16string_view line) {
     if (remove) {
         if (path.subkey.empty()) return Fail("a root key cannot be deleted");
         ops_.push_back(RegDeleteKey{.key = std::move(path), .line = line0});
-        current_.reset();
+        current_ = nullptr;
     } else {
-        current_ = path;
-        ops_.push_back(RegCreateKey{.key = std::move(path), .lastWrite = std::nullopt, .line = line0});
+        ops_.push_back(
+            RegCreateKey{.key = std::move(path), .lastWrite = std::nullopt, .values = {}, .line = line0});
+        current_ = &std::get<RegCreateKey>(ops_.back());
     }
     return true;
 }
@@ -446,11 +451,11 @@ bool Parser::ValueLine(std::u16string_view line) {
 
     if (!data.empty() && data.front() == u'-') {
         if (!TrimRight(data.substr(1)).empty()) return Fail("unexpected text after '-'");
-        ops_.push_back(RegDeleteValue{.key = *current_, .name = std::move(name), .line = line0});
+        current_->values.push_back(RegDeleteValue{.name = std::move(name), .line = line0});
         return true;
     }
 
-    RegSetValue value{.key = *current_, .name = std::move(name), .type = 0, .data = {}, .line = line0};
+    RegSetValue value{.name = std::move(name), .type = 0, .data = {}, .line = line0};
     if (!data.empty() && data.front() == u'"') {
         std::u16string text;
         std::size_t end = 0;
@@ -493,7 +498,7 @@ bool Parser::ValueLine(std::u16string_view line) {
     } else {
         return Fail("unknown value data " + Quote(data) + "; expected \"string\", dword:, hex: or hex(N):");
     }
-    ops_.push_back(std::move(value));
+    current_->values.push_back(std::move(value));
     return true;
 }
 

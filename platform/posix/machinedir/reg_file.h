@@ -34,22 +34,8 @@ struct RegKeyPath {
     bool operator==(const RegKeyPath&) const = default;
 };
 
-// [HKEY_...\Key]: create the key (and its missing parents) if it does not exist.
-struct RegCreateKey {
-    RegKeyPath key;
-    std::optional<FileTimeTicks> lastWrite;  // from a ";@LastWrite=" comment right after the key line
-    std::size_t line = 0;
-};
-
-// [-HKEY_...\Key]: delete the key with all its subkeys; nothing if it does not exist.
-struct RegDeleteKey {
-    RegKeyPath key;
-    std::size_t line = 0;
-};
-
-// "name"=data or @=data under the key of the latest key line.
+// "name"=data or @=data: set a value of the key whose section it is in.
 struct RegSetValue {
-    RegKeyPath key;
     std::u16string name;     // empty: the key's default value (@)
     std::uint32_t type = 0;  // REG_SZ, REG_DWORD, ... or any other number written as hex(N)
     // The bytes as Windows stores them: strings as UTF-16LE with their terminating NUL,
@@ -60,12 +46,31 @@ struct RegSetValue {
 
 // "name"=- or @=-: delete the value if it exists.
 struct RegDeleteValue {
-    RegKeyPath key;
     std::u16string name;
     std::size_t line = 0;
 };
 
-using RegOperation = std::variant<RegCreateKey, RegDeleteKey, RegSetValue, RegDeleteValue>;
+using RegValueOperation = std::variant<RegSetValue, RegDeleteValue>;
+
+// [HKEY_...\Key] and the value lines below it: create the key (and its missing
+// parents) if it does not exist, then apply its value operations in order. The
+// values live in their key's section, as in the file, so that a long key path is held
+// once however many values follow it.
+struct RegCreateKey {
+    RegKeyPath key;
+    std::optional<FileTimeTicks> lastWrite;  // from a ";@LastWrite=" comment right after the key line
+    std::vector<RegValueOperation> values;
+    std::size_t line = 0;
+};
+
+// [-HKEY_...\Key]: delete the key with all its subkeys; nothing if it does not exist.
+struct RegDeleteKey {
+    RegKeyPath key;
+    std::size_t line = 0;
+};
+
+// The key sections of the file, in file order (a key may have several).
+using RegOperation = std::variant<RegCreateKey, RegDeleteKey>;
 
 // Parses the whole file. On the first malformed line it stops and reports that line
 // (and no operations, so that a broken file is never half applied). `file` only

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "json_text.h"
 
@@ -34,6 +36,16 @@ std::string_view BaseTypeName(std::uint32_t type) {
 char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
+
+std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = UpperAscii(c);
+    return out;
+}
+
+// Property index by upper-cased name: WMI names compare without case, and a class or an
+// instance with many members must not cost quadratic time.
+using PropertyIndex = std::unordered_map<std::string, std::size_t>;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
@@ -128,12 +140,14 @@ bool Scalar(const Value& v, const std::string& p, std::uint32_t base, Errors& e,
     }
 }
 
-bool Property(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls) {
+bool Property(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls, PropertyIndex& byName) {
     if (!v.is_object()) return e.Expected(p, "an object with \"name\" and \"type\"", v);
     WmiProperty property;
     std::string name;
     bool haveType = false;
-    for (const auto& [member, value] : v.items()) {
+    for (const auto& item : v.items()) {
+        const std::string& member = item.key();
+        const Value& value = item.value();
         std::string child = json::Child(p, member);
         if (member == "name") {
             if (!value.is_string()) return e.Expected(child, "a string", value);
@@ -141,8 +155,7 @@ bool Property(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls
             if (!IsIdentifier(name))
                 return e.Fail(child,
                               "not a property name: expected a letter or '_' then letters, digits or '_'");
-            if (std::any_of(cls.properties.begin(), cls.properties.end(),
-                            [&](const WmiProperty& other) { return EqualsNoCase(name, Ascii(other.name)); }))
+            if (!byName.emplace(UpperAscii(name), cls.properties.size()).second)
                 return e.Fail(child, "property \"" + name + "\" is declared twice");
             property.name = json::Utf16(name);
         } else if (member == "type") {
@@ -163,23 +176,22 @@ bool Property(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls
     return true;
 }
 
-bool Instance(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls) {
+bool Instance(const Value& v, const std::string& p, Errors& e, const WmiClassFile& cls,
+              const PropertyIndex& byName, const std::vector<std::size_t>& keys, WmiInstance& instance) {
     if (!v.is_object()) return e.Expected(p, "an object of property values", v);
-    WmiInstance instance;
-    instance.values.resize(cls.properties.size());
-    std::vector<bool> given(cls.properties.size(), false);
-    for (const auto& [member, value] : v.items()) {
+    std::unordered_set<std::size_t> given;
+    for (const auto& item : v.items()) {
+        const std::string& member = item.key();
+        const Value& value = item.value();
         std::string child = json::Child(p, member);
-        auto it = std::find_if(cls.properties.begin(), cls.properties.end(), [&](const WmiProperty& prop) {
-            return EqualsNoCase(member, Ascii(prop.name));
-        });
-        if (it == cls.properties.end()) return e.Fail(child, "unknown property");
-        auto index = static_cast<std::size_t>(it - cls.properties.begin());
-        if (given[index]) return e.Fail(child, "property given twice");
-        given[index] = true;
+        auto found = byName.find(UpperAscii(member));
+        if (found == byName.end()) return e.Fail(child, "unknown property");
+        std::size_t index = found->second;
+        if (!given.insert(index).second) return e.Fail(child, "property given twice");
         if (value.is_null()) continue;
-        std::uint32_t base = it->cimType & ~cim::kArrayFlag;
-        if (it->cimType & cim::kArrayFlag) {
+        const WmiProperty& property = cls.properties[index];
+        std::uint32_t base = property.cimType & ~cim::kArrayFlag;
+        if (property.cimType & cim::kArrayFlag) {
             if (!value.is_array())
                 return e.Expected(child, "an array of " + std::string(BaseTypeName(base)) + " or null",
                                   value);
@@ -188,23 +200,23 @@ bool Instance(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls
             for (std::size_t i = 0; i < value.size(); ++i) {
                 std::string element = json::Child(child, i);
                 if (value[i].is_null()) return e.Fail(element, "null is not allowed inside an array");
-                WmiScalar item;
-                if (!Scalar(value[i], element, base, e, item)) return false;
-                items.push_back(std::move(item));
+                WmiScalar scalar;
+                if (!Scalar(value[i], element, base, e, scalar)) return false;
+                items.push_back(std::move(scalar));
             }
-            instance.values[index] = std::move(items);
+            instance.values.push_back(WmiPropertyValue{index, std::move(items)});
         } else {
-            WmiScalar item;
-            if (!Scalar(value, child, base, e, item)) return false;
-            instance.values[index] = std::move(item);
+            WmiScalar scalar;
+            if (!Scalar(value, child, base, e, scalar)) return false;
+            instance.values.push_back(WmiPropertyValue{index, std::move(scalar)});
         }
     }
-    for (std::size_t i = 0; i < cls.properties.size(); ++i) {
-        if (cls.properties[i].key && std::holds_alternative<std::monostate>(instance.values[i])) {
-            return e.Fail(p, "key property \"" + Ascii(cls.properties[i].name) + "\" has no value");
-        }
+    std::sort(instance.values.begin(), instance.values.end(),
+              [](const WmiPropertyValue& a, const WmiPropertyValue& b) { return a.property < b.property; });
+    for (std::size_t key : keys) {
+        if (!instance.Find(key))
+            return e.Fail(p, "key property \"" + Ascii(cls.properties[key].name) + "\" has no value");
     }
-    cls.instances.push_back(std::move(instance));
     return true;
 }
 
@@ -239,6 +251,13 @@ bool NamesFromPath(std::string_view path, Errors& e, WmiClassFile& cls) {
 
 }  // namespace
 
+const WmiValue* WmiInstance::Find(std::size_t property) const {
+    auto it =
+        std::lower_bound(values.begin(), values.end(), property,
+                         [](const WmiPropertyValue& v, std::size_t index) { return v.property < index; });
+    return it != values.end() && it->property == property ? &it->value : nullptr;
+}
+
 std::uint32_t CimTypeFromName(std::string_view name) {
     std::uint32_t flag = 0;
     if (name.size() > 2 && name.substr(name.size() - 2) == "[]") {
@@ -272,17 +291,24 @@ ParseResult<WmiClassFile> ParseWmiClassFile(std::string_view text, std::string_v
             ok = errors.Fail(json::Child("", it.key()), "unknown member");
     // The properties come first whatever the member order: the instances are read against them.
     if (ok && !root.contains("properties")) ok = errors.Fail("", "missing member \"properties\"");
+    PropertyIndex byName;
     if (ok) {
         const Value& properties = root["properties"];
         if (!properties.is_array()) ok = errors.Expected("/properties", "an array of properties", properties);
         for (std::size_t i = 0; ok && i < properties.size(); ++i)
-            ok = Property(properties[i], json::Child("/properties", i), errors, cls);
+            ok = Property(properties[i], json::Child("/properties", i), errors, cls, byName);
     }
     if (ok && root.contains("instances")) {
+        std::vector<std::size_t> keys;
+        for (std::size_t i = 0; i < cls.properties.size(); ++i)
+            if (cls.properties[i].key) keys.push_back(i);
         const Value& instances = root["instances"];
         if (!instances.is_array()) ok = errors.Expected("/instances", "an array of instances", instances);
-        for (std::size_t i = 0; ok && i < instances.size(); ++i)
-            ok = Instance(instances[i], json::Child("/instances", i), errors, cls);
+        for (std::size_t i = 0; ok && i < instances.size(); ++i) {
+            WmiInstance instance;
+            ok = Instance(instances[i], json::Child("/instances", i), errors, cls, byName, keys, instance);
+            if (ok) cls.instances.push_back(std::move(instance));
+        }
     }
     if (!ok) {
         result.error = std::move(errors.Error());

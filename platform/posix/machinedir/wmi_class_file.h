@@ -48,8 +48,18 @@ using WmiArray = std::vector<WmiScalar>;
 // NULL (std::monostate), a scalar for scalar properties, an array for array properties.
 using WmiValue = std::variant<std::monostate, WmiScalar, WmiArray>;
 
+struct WmiPropertyValue {
+    std::size_t property = 0;  // index into WmiClassFile::properties
+    WmiValue value;            // never NULL here
+};
+
 struct WmiInstance {
-    std::vector<WmiValue> values;  // one per property, in the class's property order; NULL when not given
+    // The values the file gives, by property index ascending; a property not listed is
+    // NULL. Only what is given is held, so many small instances of a wide class stay small.
+    std::vector<WmiPropertyValue> values;
+
+    // The value of a property, or nullptr for NULL.
+    const WmiValue* Find(std::size_t property) const;
 };
 
 struct WmiClassFile {
