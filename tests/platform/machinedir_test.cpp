@@ -581,6 +581,11 @@ TEST(MachineJson, RejectsUnknownMembersWrongTypesAndValuesOutOfRange) {
         {R"({"os": {"productType": 0}})",
          "machine.json: /os/productType: out of range: expected an integer from 1 to 3, got the number 0"},
         {R"({"os": {"csdVersion": 1}})", "machine.json: /os/csdVersion: expected a string, got the number 1"},
+        // Long strings are cut short in messages, at a character boundary.
+        {"{\"clock\": \"" + std::string(38, 'x') + "\xC3\xA9" + std::string(40, 'y') + "\"}",
+         "machine.json: /clock: expected an ISO 8601 time such as \"2024-01-31T12:00:00Z\", got the string "
+         "\"" +
+             std::string(38, 'x') + "...\""},
         {"{\"os\": {\"csdVersion\": \"" + std::string(128, 'x') + "\"}}",
          "machine.json: /os/csdVersion: longer than 127 characters"},
         {R"({"architecture": {"native": "ia64"}})",

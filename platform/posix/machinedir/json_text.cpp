@@ -207,7 +207,12 @@ std::string KindOf(const Value& value) {
             return "the number " + value.dump();
         case Value::value_t::string: {
             std::string text = value.dump();
-            if (text.size() > 42) text = text.substr(0, 40) + "...\"";
+            if (text.size() > 42) {
+                // Cut at a character boundary so that the message stays valid UTF-8.
+                std::size_t cut = 40;
+                while (cut > 1 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+                text = text.substr(0, cut) + "...\"";
+            }
             return "the string " + text;
         }
         case Value::value_t::array:
