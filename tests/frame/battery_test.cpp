@@ -1,10 +1,10 @@
 // The battery service through its exports, as the agent calls it.
 #include <gtest/gtest.h>
 
-#include "agent_install.h"
+#include "support/agent_install.h"
 #include "hostlens/Exports.h"
-#include "machine_test.h"
-#include "test_logger.h"
+#include "support/machine_test.h"
+#include "support/test_logger.h"
 
 namespace hostlens::test {
 namespace {

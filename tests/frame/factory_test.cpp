@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "agent_install.h"
+#include "support/agent_install.h"
 #include "frame/module.h"
 #include "hostlens/Exports.h"
-#include "machine_test.h"
-#include "test_logger.h"
+#include "support/machine_test.h"
+#include "support/test_logger.h"
 
 namespace hostlens::test {
 namespace {

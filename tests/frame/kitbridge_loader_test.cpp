@@ -1,9 +1,9 @@
 // The configuration library's loader when the library is not installed.
 #include <gtest/gtest.h>
 
-#include "agent_install.h"
+#include "support/agent_install.h"
 #include "frame/kitbridge_loader.h"
-#include "machine_test.h"
+#include "support/machine_test.h"
 
 namespace hostlens::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "frame/loader.h"
-#include "machine_test.h"
-#include "test_logger.h"
+#include "support/machine_test.h"
+#include "support/test_logger.h"
 
 namespace hostlens::test {
 namespace {
@@ -14,7 +14,7 @@ class LoaderTest : public MachineTest {
 protected:
     void SetUp() override {
         MachineTest::SetUp();
-        TestLogger::Install(DriveC(), "Tools/Lib");
+        TestLogger::Install(DriveC(), "Tools");  // as C:\\Tools\\Utils\\Logbridge.dll
     }
     static std::string LastRequest() {
         auto requests = sim::ModuleLoadRequests();
@@ -24,9 +24,9 @@ protected:
 
 TEST_F(LoaderTest, LoadJoinsFolderAndNameAndCountsFurtherLoads) {
     CLoader loader{WString()};
-    ASSERT_TRUE(loader.Load(W("Logbridge.dll"), W("C:\\Tools\\Lib")));
-    EXPECT_EQ(LastRequest(), "C:\\Tools\\Lib\\Logbridge.dll") << "one backslash between folder and name";
-    EXPECT_EQ(loader.GetFolder(), W("C:\\Tools\\Lib\\"));
+    ASSERT_TRUE(loader.Load(W("Logbridge.dll"), W("C:\\Tools\\Utils")));
+    EXPECT_EQ(LastRequest(), "C:\\Tools\\Utils\\Logbridge.dll") << "one backslash between folder and name";
+    EXPECT_EQ(loader.GetFolder(), W("C:\\Tools\\Utils\\"));
     EXPECT_EQ(sim::Open().modules, 1);
 
     // A second Load looks at nothing and loads nothing: it only counts.
@@ -50,9 +50,9 @@ TEST_F(LoaderTest, FolderOfConstructorIsUsedWhenLoadGivesNone) {
         const char* expectedRequest;
     };
     const Case cases[] = {
-        {W("C:\\Tools\\Lib"), W(""), "C:\\Tools\\Lib\\Logbridge.dll"},
-        {W("C:\\Tools\\Lib\\"), W(""), "C:\\Tools\\Lib\\Logbridge.dll"},
-        {W("C:\\Elsewhere"), W("C:\\Tools\\Lib\\"), "C:\\Tools\\Lib\\Logbridge.dll"},
+        {W("C:\\Tools\\Utils"), W(""), "C:\\Tools\\Utils\\Logbridge.dll"},
+        {W("C:\\Tools\\Utils\\"), W(""), "C:\\Tools\\Utils\\Logbridge.dll"},
+        {W("C:\\Elsewhere"), W("C:\\Tools\\Utils\\"), "C:\\Tools\\Utils\\Logbridge.dll"},
         {W(""), W(""), "Logbridge.dll"},
     };
     for (const Case& c : cases) {
@@ -63,7 +63,7 @@ TEST_F(LoaderTest, FolderOfConstructorIsUsedWhenLoadGivesNone) {
 }
 
 TEST_F(LoaderTest, FoundFunctionsAreAskedForOnceMissingOnesEveryTime) {
-    CLoader loader{W("C:\\Tools\\Lib")};
+    CLoader loader{W("C:\\Tools\\Utils")};
     ASSERT_TRUE(loader.Load(W("Logbridge.dll"), WString()));
     unsigned before = sim::CallCount("GetProcAddress");
     FARPROC first = loader.GetFunction("GetILogbridge");
@@ -86,26 +86,26 @@ TEST_F(LoaderTest, FailedLoadLeavesItEmptyAndAsksNothing) {
     loader.Unload();
 
     // The next Load tries again, with the new name and folder.
-    EXPECT_TRUE(loader.Load(W("Logbridge.dll"), W("C:\\Tools\\Lib")));
+    EXPECT_TRUE(loader.Load(W("Logbridge.dll"), W("C:\\Tools\\Utils")));
     EXPECT_NE(loader.GetFunction("GetILogbridge"), nullptr);
 }
 
 TEST_F(LoaderTest, PlatformFailureOfTheLoadIsReportedAsFalse) {
     sim::FailCall("LoadLibraryExW", 1, ERROR_ACCESS_DENIED);
-    CLoader loader{W("C:\\Tools\\Lib")};
+    CLoader loader{W("C:\\Tools\\Utils")};
     EXPECT_FALSE(loader.Load(W("Logbridge.dll"), WString()));
     EXPECT_EQ(sim::Open().modules, 0);
 }
 
 TEST_F(LoaderTest, DestructorUnloadsOnceOnly) {
     {
-        CLoader loader{W("C:\\Tools\\Lib")};
+        CLoader loader{W("C:\\Tools\\Utils")};
         loader.Load(W("Logbridge.dll"), WString());
     }
     EXPECT_EQ(sim::Open().modules, 0);
     HMODULE leftLoaded = nullptr;
     {
-        CLoader loader{W("C:\\Tools\\Lib")};
+        CLoader loader{W("C:\\Tools\\Utils")};
         loader.Load(W("Logbridge.dll"), WString());
         loader.Load(W("Logbridge.dll"), WString());
     }

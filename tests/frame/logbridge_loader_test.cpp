@@ -1,10 +1,10 @@
 // Where the logging library is loaded from, and how the loaders share it.
 #include <gtest/gtest.h>
 
-#include "agent_install.h"
+#include "support/agent_install.h"
 #include "frame/logbridge_loader.h"
-#include "machine_test.h"
-#include "test_logger.h"
+#include "support/machine_test.h"
+#include "support/test_logger.h"
 
 namespace hostlens::test {
 namespace {

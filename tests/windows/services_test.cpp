@@ -1,5 +1,5 @@
-// The service library on a real Windows machine (Wine in CI): loaded by name from the
-// program's folder, its exports bound by name, as the agent does; each service asked
+// The service library on a real Windows machine (Wine in CI): loaded, and its exports
+// bound by name, as the agent does; each service asked
 // for what this machine has and compared with what the system itself says.
 #include <gtest/gtest.h>
 
@@ -20,7 +20,8 @@ class ServicesTest : public ApiTest {
 protected:
     void SetUp() override {
         ApiTest::SetUp();
-        library_ = LoadLibraryW(W("HostlensService.dll"));
+        // By its full path: the test programs' folder is not the library's.
+        library_ = LoadLibraryW((ProgramFolder() / HOSTLENS_SERVICE_LIBRARY).lexically_normal().c_str());
         ASSERT_NE(library_, nullptr) << "error " << GetLastError();
     }
     void TearDown() override {

@@ -4,11 +4,11 @@
 
 #include <thread>
 
-#include "agent_install.h"
+#include "support/agent_install.h"
 #include "hostlens/Exports.h"
-#include "machine_test.h"
+#include "support/machine_test.h"
 #include "platform/posix/sim_wmi.h"
-#include "test_logger.h"
+#include "support/test_logger.h"
 
 namespace hostlens::test {
 namespace {
