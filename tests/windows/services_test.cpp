@@ -1,6 +1,6 @@
 // The service library on a real Windows machine (Wine in CI): loaded, and its exports
-// bound by name, as the agent does; each service asked
-// for what this machine has and compared with what the system itself says.
+// bound by name, as the agent does; each service asked for what this machine has and
+// compared with what the system itself says.
 #include <gtest/gtest.h>
 
 #include <vector>
