@@ -16,8 +16,8 @@ DWORD CBattery::GetBatteryStatus(SYSTEM_POWER_STATUS* status) {
     std::memset(status, 0xFF, sizeof(SYSTEM_POWER_STATUS));
     // Bound by position: the fourth byte is SystemStatusFlag in current Windows headers
     // and still Reserved1 in older ones.
-    auto& [acLineStatus, batteryFlag, batteryLifePercent, systemStatusFlag, batteryLifeTime, batteryFullLifeTime] =
-        *status;
+    auto& [acLineStatus, batteryFlag, batteryLifePercent, systemStatusFlag, batteryLifeTime,
+           batteryFullLifeTime] = *status;
     systemStatusFlag = 0;
     if (GetSystemPowerStatus(status)) return ERROR_SUCCESS;
     // The platform's own error code is not consulted: the agent always sees "no data".
