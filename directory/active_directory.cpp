@@ -4,4 +4,3 @@
 DWORD CActiveDirectory::GetActiveDirectoryInfo(ActiveDirectoryInfo& /*info*/) {
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
-

@@ -9,4 +9,3 @@ public:
 
     DWORD GetActiveDirectoryInfo(ActiveDirectoryInfo& info) override;
 };
-

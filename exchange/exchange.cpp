@@ -4,4 +4,3 @@
 DWORD CExchange::GetExchangeInfo(ExchangeInfo& /*info*/) {
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
-

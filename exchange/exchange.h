@@ -9,4 +9,3 @@ public:
 
     DWORD GetExchangeInfo(ExchangeInfo& info) override;
 };
-

@@ -155,9 +155,13 @@ void WINAPI FreeIWmiMng(IWmiMng** object) {
     }
 }
 
-#define HOSTLENS_SHARED_EXPORTS(Interface, Name, singleton)                                 \
-    Interface* WINAPI GetI##Name() { return GetShared<Interface>(singleton); }           \
-    void WINAPI FreeI##Name(Interface** object) { FreeShared<Interface>(singleton, object); }
+#define HOSTLENS_SHARED_EXPORTS(Interface, Name, singleton) \
+    Interface* WINAPI GetI##Name() {                        \
+        return GetShared<Interface>(singleton);             \
+    }                                                       \
+    void WINAPI FreeI##Name(Interface** object) {           \
+        FreeShared<Interface>(singleton, object);           \
+    }
 
 HOSTLENS_SHARED_EXPORTS(IProxyInfo, ProxyInfo, g_proxyInfo)
 HOSTLENS_SHARED_EXPORTS(Hostlens::ILocation, Location, g_location)

@@ -31,7 +31,8 @@ using TraceMessageVaFn = ULONG (*)(TRACEHANDLE, ULONG, LPCGUID, USHORT, va_list)
 ControlBlock g_block{};
 TraceMessageVaFn g_traceMessageVa = &FallbackTraceMessageVa;
 
-ULONG WINAPI ControlCallback(WMIDPREQUESTCODE requestCode, PVOID context, ULONG* /*bufferSize*/, PVOID buffer) {
+ULONG WINAPI ControlCallback(WMIDPREQUESTCODE requestCode, PVOID context, ULONG* /*bufferSize*/,
+                             PVOID buffer) {
     TRACEHANDLE logger = 0;
     UCHAR level = 0;
     ULONG flags = 0;
@@ -118,7 +119,8 @@ void Cleanup() {
             block->registrationHandle = 0;
         }
     }
-    __atomic_store_n(const_cast<void**>(&g_controlHead), const_cast<void**>(&g_controlHead), __ATOMIC_RELEASE);
+    __atomic_store_n(const_cast<void**>(&g_controlHead), const_cast<void**>(&g_controlHead),
+                     __ATOMIC_RELEASE);
 }
 
 ULONG FallbackTraceMessageVa(TRACEHANDLE logger, ULONG /*messageFlags*/, LPCGUID messageGuid, USHORT number,

@@ -85,16 +85,29 @@ struct Arg {
 Arg WideText(const WCHAR* text);
 Arg NarrowText(const char* text);
 
-inline Arg ToArg(const WCHAR* text) { return WideText(text); }
-inline Arg ToArg(WCHAR* text) { return WideText(text); }
-inline Arg ToArg(const WString& text) { return WideText(text.c_str()); }
-inline Arg ToArg(const char* text) { return NarrowText(text); }
-inline Arg ToArg(char* text) { return NarrowText(text); }
-inline Arg ToArg(const std::string& text) { return NarrowText(text.c_str()); }
-inline Arg ToArg(const GUID& guid) { return Arg{&guid, sizeof(GUID)}; }
+inline Arg ToArg(const WCHAR* text) {
+    return WideText(text);
+}
+inline Arg ToArg(WCHAR* text) {
+    return WideText(text);
+}
+inline Arg ToArg(const WString& text) {
+    return WideText(text.c_str());
+}
+inline Arg ToArg(const char* text) {
+    return NarrowText(text);
+}
+inline Arg ToArg(char* text) {
+    return NarrowText(text);
+}
+inline Arg ToArg(const std::string& text) {
+    return NarrowText(text.c_str());
+}
+inline Arg ToArg(const GUID& guid) {
+    return Arg{&guid, sizeof(GUID)};
+}
 template <class T>
-    requires(std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_pointer_v<T>)
-Arg ToArg(const T& value) {
+requires(std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_pointer_v<T>) Arg ToArg(const T& value) {
     return Arg{&value, sizeof(T)};
 }
 
@@ -102,8 +115,8 @@ using TraceMessageFn = ULONG (*)(TRACEHANDLE, ULONG, LPCGUID, USHORT, ...);
 extern TraceMessageFn g_traceMessage;
 
 // Flags of every message: sequence number, message GUID, timestamp, system information.
-constexpr ULONG kMessageFlags = TRACE_MESSAGE_SEQUENCE | TRACE_MESSAGE_GUID | TRACE_MESSAGE_TIMESTAMP |
-                                TRACE_MESSAGE_SYSTEMINFO;
+constexpr ULONG kMessageFlags =
+    TRACE_MESSAGE_SEQUENCE | TRACE_MESSAGE_GUID | TRACE_MESSAGE_TIMESTAMP | TRACE_MESSAGE_SYSTEMINFO;
 
 template <class... P>
 void EmitArgs(const GUID& guid, USHORT number, P... pairs) {
@@ -134,21 +147,25 @@ ULONG FallbackTraceMessage(TRACEHANDLE logger, ULONG messageFlags, LPCGUID messa
 }  // namespace hostlens::trace
 
 // Names the source module whose trace points follow; once per source file.
-#define HL_TRACE_MODULE(name) \
-    namespace {               \
+#define HL_TRACE_MODULE(name)                                        \
+    namespace {                                                      \
     constexpr GUID kTraceGuid = ::hostlens::trace::ModuleGuid(name); \
     }
 
-#define HL_TRACE(flag, level, ...)                                                                   \
-    do {                                                                                             \
-        if (::hostlens::trace::IsEnabled((flag), (level)))                                           \
-            ::hostlens::trace::Emit(kTraceGuid,                                                      \
-                                    ::hostlens::trace::MessageNumber(__LINE__, (flag), (level))     \
-                                        __VA_OPT__(, ) __VA_ARGS__);                                 \
+#define HL_TRACE(flag, level, ...)                                                                          \
+    do {                                                                                                    \
+        if (::hostlens::trace::IsEnabled((flag), (level)))                                                  \
+            ::hostlens::trace::Emit(kTraceGuid, ::hostlens::trace::MessageNumber(__LINE__, (flag), (level)) \
+                                                    __VA_OPT__(, ) __VA_ARGS__);                            \
     } while (0)
 
-#define TRACE_CRITICAL(...) HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kCritical __VA_OPT__(, ) __VA_ARGS__)
-#define TRACE_ERROR(...) HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kError __VA_OPT__(, ) __VA_ARGS__)
-#define TRACE_WARNING(...) HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kWarning __VA_OPT__(, ) __VA_ARGS__)
-#define TRACE_INFO(...) HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kInformation __VA_OPT__(, ) __VA_ARGS__)
-#define TRACE_VERBOSE(...) HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kVerbose __VA_OPT__(, ) __VA_ARGS__)
+#define TRACE_CRITICAL(...) \
+    HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kCritical __VA_OPT__(, ) __VA_ARGS__)
+#define TRACE_ERROR(...) \
+    HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kError __VA_OPT__(, ) __VA_ARGS__)
+#define TRACE_WARNING(...) \
+    HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kWarning __VA_OPT__(, ) __VA_ARGS__)
+#define TRACE_INFO(...) \
+    HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kInformation __VA_OPT__(, ) __VA_ARGS__)
+#define TRACE_VERBOSE(...) \
+    HL_TRACE(::hostlens::trace::kGeneral, ::hostlens::trace::kVerbose __VA_OPT__(, ) __VA_ARGS__)

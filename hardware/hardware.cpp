@@ -4,4 +4,3 @@
 DWORD CHardware::GetHardwareInfo(HardwareInfo& /*info*/) {
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
-

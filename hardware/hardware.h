@@ -9,4 +9,3 @@ public:
 
     DWORD GetHardwareInfo(HardwareInfo& info) override;
 };
-

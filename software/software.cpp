@@ -4,4 +4,3 @@
 DWORD CSoftware::GetSoftware(std::vector<SoftwareEntry>& /*entries*/) {
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
-

@@ -9,4 +9,3 @@ public:
 
     DWORD GetSoftware(std::vector<SoftwareEntry>& entries) override;
 };
-

@@ -4,4 +4,3 @@
 DWORD CProxyInfo::GetProxyInfo(ProxySettings* /*settings*/, DWORD /*maxAgeSeconds*/) {
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
-

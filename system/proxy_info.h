@@ -9,4 +9,3 @@ public:
 
     DWORD GetProxyInfo(ProxySettings* settings, DWORD maxAgeSeconds) override;
 };
-

@@ -4,4 +4,3 @@
 DWORD CSystem::GetLastBootUpTime(SYSTEMTIME* /*bootTime*/) {
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
-

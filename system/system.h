@@ -9,4 +9,3 @@ public:
 
     DWORD GetLastBootUpTime(SYSTEMTIME* bootTime) override;
 };
-

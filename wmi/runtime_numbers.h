@@ -10,8 +10,8 @@
 
 namespace hostlens::runtime {
 
-std::int32_t WideToInt(const WCHAR* text);     // _wtoi and _wtol: 32-bit int and long
-std::int64_t WideToInt64(const WCHAR* text);   // _wtoll
-double WideToDouble(const WCHAR* text);        // _wtof
+std::int32_t WideToInt(const WCHAR* text);    // _wtoi and _wtol: 32-bit int and long
+std::int64_t WideToInt64(const WCHAR* text);  // _wtoll
+double WideToDouble(const WCHAR* text);       // _wtof
 
 }  // namespace hostlens::runtime

@@ -19,8 +19,8 @@ using hostlens::ComPtr;
 using hostlens::SafeArray;
 using hostlens::Variant;
 
-constexpr DWORD kExceptionInExecQuery = 4208;   // 0x1070
-constexpr DWORD kExceptionInConnect = 5930;     // 0x172A
+constexpr DWORD kExceptionInExecQuery = 4208;  // 0x1070
+constexpr DWORD kExceptionInConnect = 5930;    // 0x172A
 constexpr LONG kQueryFlags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
 
 bool AsksForEveryProperty(const WmiQuery& query) {
@@ -82,7 +82,8 @@ HRESULT CWmiMng::CreateLocator() {
                                   locator_.ReceiveVoid());
     if (FAILED(hr)) {
         TRACE_ERROR(hr);
-        if (logger_ != nullptr) logger_->Log(LOG_LEVEL_ERROR, "Cannot create Instance of CLSID_WbemLocator %d", hr);
+        if (logger_ != nullptr)
+            logger_->Log(LOG_LEVEL_ERROR, "Cannot create Instance of CLSID_WbemLocator %d", hr);
         locator_.Reset();
     }
     return hr;
@@ -119,12 +120,13 @@ HRESULT CWmiMng::Connect(const WString& wmiNamespace) {
         services_.Reset();
         TRACE_ERROR(hr);
         if (logger_ != nullptr)
-            logger_->Log(LOG_LEVEL_ERROR, "Error %d, cannot connect to namespace %ws", hr, wmiNamespace.c_str());
+            logger_->Log(LOG_LEVEL_ERROR, "Error %d, cannot connect to namespace %ws", hr,
+                         wmiNamespace.c_str());
         return hr;
     }
     connectedNamespace_ = wmiNamespace;
-    hr = CoSetProxyBlanket(services_.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    hr = CoSetProxyBlanket(services_.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                           RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     if (FAILED(hr)) {
         // The connection stays open and recorded.
         TRACE_ERROR(hr);
@@ -164,13 +166,14 @@ DWORD CWmiMng::Execute(Mode mode, const WString& wmiNamespace, const WmiQuery& q
     HRESULT hr = S_OK;
     try {
         hr = services_->ExecQuery(language.Get(), text.Get(), kQueryFlags, nullptr, enumerator.Receive());
-        if (hr == WBEM_E_SHUTTING_DOWN) {
+        if (hr == static_cast<HRESULT>(WBEM_E_SHUTTING_DOWN)) {
             // WMI is restarting: reconnect once and try again.
             TRACE_WARNING(hr);
             ReleaseConnection();
             hr = Connect(wmiNamespace);
             if (hr == S_OK) {
-                hr = services_->ExecQuery(language.Get(), text.Get(), kQueryFlags, nullptr, enumerator.Receive());
+                hr = services_->ExecQuery(language.Get(), text.Get(), kQueryFlags, nullptr,
+                                          enumerator.Receive());
                 if (hr != S_OK && mode == Mode::WorkingNamespace) {
                     TRACE_ERROR(hr);
                     if (logger_ != nullptr)
@@ -189,7 +192,8 @@ DWORD CWmiMng::Execute(Mode mode, const WString& wmiNamespace, const WmiQuery& q
         TRACE_ERROR(hr);
         if (logger_ != nullptr)
             logger_->Log(LOG_LEVEL_ERROR,
-                         mode == Mode::WorkingNamespace ? "Error %d: Executing WMI query" : "Error %d executing WMI query",
+                         mode == Mode::WorkingNamespace ? "Error %d: Executing WMI query"
+                                                        : "Error %d executing WMI query",
                          hr);
     }
     return static_cast<DWORD>(hr);
@@ -202,7 +206,8 @@ DWORD CWmiMng::ReadRows(Mode mode, const WmiQuery& query, IEnumWbemClassObject* 
     int appended = 0;
     std::vector<WString> fixedNames;
     if (!AsksForEveryProperty(query)) {
-        for (const WCHAR* const* name = query.Properties; name < query.Properties + 15 && *name != nullptr; ++name)
+        for (const WCHAR* const* name = query.Properties; name < query.Properties + 15 && *name != nullptr;
+             ++name)
             fixedNames.emplace_back(*name);
     }
     HRESULT next = S_OK;
@@ -228,8 +233,8 @@ DWORD CWmiMng::ReadRows(Mode mode, const WmiQuery& query, IEnumWbemClassObject* 
         for (const WString& name : names) {
             Variant value;
             CIMTYPE type = 0;
-            HRESULT hr = object->Get(name.c_str(), 0, value.Ptr(), mode == Mode::WorkingNamespace ? &type : nullptr,
-                                     nullptr);
+            HRESULT hr = object->Get(name.c_str(), 0, value.Ptr(),
+                                     mode == Mode::WorkingNamespace ? &type : nullptr, nullptr);
             if (FAILED(hr)) continue;
             VARTYPE vt = value.Get().vt;
             if (!query.IncludeEmpty && (vt == VT_EMPTY || vt == VT_NULL)) continue;
@@ -245,7 +250,8 @@ DWORD CWmiMng::ReadRows(Mode mode, const WmiQuery& query, IEnumWbemClassObject* 
     }
     if (next != WBEM_S_FALSE) {
         TRACE_ERROR(next, appended);
-        if (logger_ != nullptr) logger_->Log(LOG_LEVEL_ERROR, "Error %d finding next, results = %d", next, appended);
+        if (logger_ != nullptr)
+            logger_->Log(LOG_LEVEL_ERROR, "Error %d finding next, results = %d", next, appended);
         ReleaseWmi();
         pending = static_cast<DWORD>(next);
     }
@@ -267,7 +273,8 @@ DWORD CWmiMng::Query(const WmiQuery& query, std::vector<WmiRow>& rows) {
         if (hr != S_OK) {
             TRACE_ERROR(hr);
             if (logger_ != nullptr)
-                logger_->Log(LOG_LEVEL_ERROR, "Error %d: Connecting to wmi namespace %ws", hr, namespace_.c_str());
+                logger_->Log(LOG_LEVEL_ERROR, "Error %d: Connecting to wmi namespace %ws", hr,
+                             namespace_.c_str());
             return static_cast<DWORD>(hr);
         }
     }
@@ -302,7 +309,8 @@ DWORD CWmiMng::QueryNamespace(const WString& wmiNamespace, const WmiQuery& query
         if (hr != S_OK) {
             TRACE_ERROR(hr);
             if (logger_ != nullptr)
-                logger_->Log(LOG_LEVEL_ERROR, "Error %d: Connecting to wmi namespace %ws", hr, wmiNamespace.c_str());
+                logger_->Log(LOG_LEVEL_ERROR, "Error %d: Connecting to wmi namespace %ws", hr,
+                             wmiNamespace.c_str());
             return static_cast<DWORD>(hr);
         }
     }

@@ -13,7 +13,8 @@ public:
     ~CWmiMng() override;
 
     void SetNamespace(const WString& wmiNamespace) override;
-    DWORD QueryNamespace(const WString& wmiNamespace, const WmiQuery& query, std::vector<WmiRow>& rows) override;
+    DWORD QueryNamespace(const WString& wmiNamespace, const WmiQuery& query,
+                         std::vector<WmiRow>& rows) override;
     DWORD QueryNamespaceAsStrings(const WString& wmiNamespace, const WmiQuery& query,
                                   std::vector<WmiStringRow>& rows) override;
     DWORD Query(const WmiQuery& query, std::vector<WmiRow>& rows) override;

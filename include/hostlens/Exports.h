@@ -14,11 +14,11 @@
 #include "hostlens/System.h"
 #include "hostlens/WmiMng.h"
 
-#define HOSTLENS_EXPORT_PAIR(Interface, Name)                 \
-    HOSTLENS_DLL_EXPORT Interface* WINAPI GetI##Name();       \
+#define HOSTLENS_EXPORT_PAIR(Interface, Name)                        \
+    HOSTLENS_DLL_EXPORT Interface* WINAPI GetI##Name();              \
     HOSTLENS_DLL_EXPORT void WINAPI FreeI##Name(Interface** object); \
-    using GetI##Name##Fn = Interface*(WINAPI*)();             \
-    using FreeI##Name##Fn = void(WINAPI*)(Interface** object);
+    using GetI##Name##Fn = Interface*(WINAPI*)();                    \
+    using FreeI##Name##Fn = void(WINAPI*)(Interface * *object);
 
 extern "C" {
 HOSTLENS_EXPORT_PAIR(IWmiMng, WmiMng)

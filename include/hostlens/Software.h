@@ -8,7 +8,7 @@ struct SoftwareEntry {
     WString DisplayName;
     WString Publisher;
     WString DisplayVersion;
-    SYSTEMTIME InstallDate{};  // all zero when missing
+    SYSTEMTIME InstallDate{};     // all zero when missing
     ULONGLONG EstimatedSize = 0;  // bytes
     bool IsUpdate = false;
     WString ParentName;

@@ -63,7 +63,8 @@ class IWmiMng {
 public:
     virtual ~IWmiMng() = default;
     virtual void SetNamespace(const WString& wmiNamespace) = 0;
-    virtual DWORD QueryNamespace(const WString& wmiNamespace, const WmiQuery& query, std::vector<WmiRow>& rows) = 0;
+    virtual DWORD QueryNamespace(const WString& wmiNamespace, const WmiQuery& query,
+                                 std::vector<WmiRow>& rows) = 0;
     virtual DWORD QueryNamespaceAsStrings(const WString& wmiNamespace, const WmiQuery& query,
                                           std::vector<WmiStringRow>& rows) = 0;
     virtual DWORD Query(const WmiQuery& query, std::vector<WmiRow>& rows) = 0;

@@ -19,7 +19,8 @@ LockWord* Word(PSRWLOCK lock) {
 }
 
 bool CompareExchange(PSRWLOCK lock, std::uint32_t& expected, std::uint32_t desired) {
-    return __atomic_compare_exchange_n(Word(lock), &expected, desired, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED);
+    return __atomic_compare_exchange_n(Word(lock), &expected, desired, false, __ATOMIC_ACQUIRE,
+                                       __ATOMIC_RELAXED);
 }
 
 void FutexWait(PSRWLOCK lock, std::uint32_t expected) {

@@ -50,7 +50,8 @@ using namespace hostlens::sim::detail;
 HOSTLENS_WIN32_API HRESULT WINAPI CoInitializeEx(LPVOID reserved, DWORD coInit) {
     if (auto error = Fault("CoInitializeEx")) return static_cast<HRESULT>(*error);
     if (reserved != nullptr) return E_INVALIDARG;
-    Apartment wanted = (coInit & COINIT_APARTMENTTHREADED) != 0 ? Apartment::SingleThreaded : Apartment::MultiThreaded;
+    Apartment wanted =
+        (coInit & COINIT_APARTMENTTHREADED) != 0 ? Apartment::SingleThreaded : Apartment::MultiThreaded;
     if (t_com.apartment == Apartment::None) {
         t_com.apartment = wanted;
         t_com.initCount = 1;

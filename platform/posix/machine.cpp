@@ -141,7 +141,8 @@ void Closed(Resource resource) {
 }
 
 std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath) {
-    if (windowsPath.size() < 3 || windowsPath[1] != u':' || (windowsPath[2] != u'\\' && windowsPath[2] != u'/'))
+    if (windowsPath.size() < 3 || windowsPath[1] != u':' ||
+        (windowsPath[2] != u'\\' && windowsPath[2] != u'/'))
         return std::nullopt;
     auto root = DriveFolder(static_cast<char>(windowsPath[0] & 0x7F));
     if (!root) return std::nullopt;
@@ -184,7 +185,8 @@ std::string Narrow(std::u16string_view text) {
 bool AppendUtf8(std::u16string_view text, bool strict, std::string& out) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {

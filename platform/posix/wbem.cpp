@@ -14,11 +14,16 @@
 #include "wmi/repository.h"
 #include "wmi/wql.h"
 
-HOSTLENS_WIN32_API const CLSID CLSID_WbemLocator = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
-HOSTLENS_WIN32_API const IID IID_IWbemLocator = {0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
-HOSTLENS_WIN32_API const IID IID_IWbemServices = {0x9556DC99, 0x828C, 0x11CF, {0xA3, 0x7E, 0x00, 0xAA, 0x00, 0x32, 0x40, 0xC7}};
-HOSTLENS_WIN32_API const IID IID_IEnumWbemClassObject = {0x027947E1, 0xD731, 0x11CE, {0xA3, 0x57, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01}};
-HOSTLENS_WIN32_API const IID IID_IWbemClassObject = {0xDC12A681, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
+HOSTLENS_WIN32_API const CLSID CLSID_WbemLocator = {
+    0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
+HOSTLENS_WIN32_API const IID IID_IWbemLocator = {
+    0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
+HOSTLENS_WIN32_API const IID IID_IWbemServices = {
+    0x9556DC99, 0x828C, 0x11CF, {0xA3, 0x7E, 0x00, 0xAA, 0x00, 0x32, 0x40, 0xC7}};
+HOSTLENS_WIN32_API const IID IID_IEnumWbemClassObject = {
+    0x027947E1, 0xD731, 0x11CE, {0xA3, 0x57, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01}};
+HOSTLENS_WIN32_API const IID IID_IWbemClassObject = {
+    0xDC12A681, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 
 namespace hostlens::sim::detail {
 
@@ -101,12 +106,24 @@ std::int64_t ScalarInteger(const WmiScalar& value) {
 HRESULT PutScalar(VARTYPE vt, const WmiScalar& value, VARIANT& out) {
     out.vt = vt;
     switch (vt) {
-        case VT_I2: out.iVal = static_cast<SHORT>(ScalarInteger(value)); break;
-        case VT_UI1: out.bVal = static_cast<BYTE>(ScalarInteger(value)); break;
-        case VT_I4: out.lVal = static_cast<LONG>(ScalarInteger(value)); break;
-        case VT_R4: out.fltVal = static_cast<float>(ScalarNumber(value)); break;
-        case VT_R8: out.dblVal = ScalarNumber(value); break;
-        case VT_BOOL: out.boolVal = ScalarInteger(value) != 0 ? VARIANT_TRUE : VARIANT_FALSE; break;
+        case VT_I2:
+            out.iVal = static_cast<SHORT>(ScalarInteger(value));
+            break;
+        case VT_UI1:
+            out.bVal = static_cast<BYTE>(ScalarInteger(value));
+            break;
+        case VT_I4:
+            out.lVal = static_cast<LONG>(ScalarInteger(value));
+            break;
+        case VT_R4:
+            out.fltVal = static_cast<float>(ScalarNumber(value));
+            break;
+        case VT_R8:
+            out.dblVal = ScalarNumber(value);
+            break;
+        case VT_BOOL:
+            out.boolVal = ScalarInteger(value) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
         default: {
             std::u16string text = ScalarText(value);
             out.vt = VT_BSTR;
@@ -137,7 +154,8 @@ HRESULT ToVariant(CimType type, const WmiValue& value, VARIANT& out) {
             HRESULT hr = PutScalar(vt, (*array)[static_cast<std::size_t>(i)], element);
             if (SUCCEEDED(hr)) {
                 // PutElement copies: a BSTR element is copied, the VARIANT then cleared.
-                void* data = vt == VT_BSTR ? static_cast<void*>(element.bstrVal) : static_cast<void*>(&element.iVal);
+                void* data =
+                    vt == VT_BSTR ? static_cast<void*>(element.bstrVal) : static_cast<void*>(&element.iVal);
                 hr = SafeArrayPutElement(safeArray, &i, data);
             }
             VariantClear(&element);
@@ -216,7 +234,9 @@ public:
     HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return kNotSupported; }
     HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) override { return kNotSupported; }
     HRESULT STDMETHODCALLTYPE EndEnumeration() override { return kNotSupported; }
-    HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return kNotSupported; }
+    HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override {
+        return kNotSupported;
+    }
     HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return kNotSupported; }
     HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return kNotSupported; }
     HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override { return kNotSupported; }
@@ -236,7 +256,9 @@ public:
         return kNotSupported;
     }
     HRESULT STDMETHODCALLTYPE EndMethodEnumeration() override { return kNotSupported; }
-    HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return kNotSupported; }
+    HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override {
+        return kNotSupported;
+    }
     HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return kNotSupported; }
 
 private:
@@ -285,14 +307,15 @@ public:
     explicit Services(std::u16string ns) : namespace_(std::move(ns)) {}
 
     HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR query, LONG /*flags*/,
-                                        IWbemContext* /*context*/, IEnumWbemClassObject** enumerator) override {
+                                        IWbemContext* /*context*/,
+                                        IEnumWbemClassObject** enumerator) override {
         if (enumerator == nullptr) return WBEM_E_INVALID_PARAMETER;
         *enumerator = nullptr;
         if (auto error = Fault("IWbemServices::ExecQuery")) return static_cast<HRESULT>(*error);
         if (language == nullptr || query == nullptr) return WBEM_E_INVALID_PARAMETER;
         if (CompareNoCase(language, u"WQL") != 0) return WBEM_E_INVALID_QUERY_TYPE;
-        wmi::WqlResult result =
-            wmi::ExecuteWql(wmi::MachineRepository(), namespace_, std::u16string_view(query, SysStringLen(query)));
+        wmi::WqlResult result = wmi::ExecuteWql(wmi::MachineRepository(), namespace_,
+                                                std::u16string_view(query, SysStringLen(query)));
         if (FAILED(result.code)) return result.code;
         // The service running out of memory while it builds the result.
         if (Fault("IWbemServices::ExecQuery.Allocate")) throw std::bad_alloc();
@@ -316,7 +339,8 @@ public:
     HRESULT STDMETHODCALLTYPE PutClass(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE PutClassAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override {
+    HRESULT STDMETHODCALLTYPE PutClassAsync(IWbemClassObject*, LONG, IWbemContext*,
+                                            IWbemObjectSink*) override {
         return kNotSupported;
     }
     HRESULT STDMETHODCALLTYPE DeleteClass(const BSTR, LONG, IWbemContext*, IWbemCallResult**) override {
@@ -325,31 +349,39 @@ public:
     HRESULT STDMETHODCALLTYPE DeleteClassAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
+    HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR, LONG, IWbemContext*,
+                                              IEnumWbemClassObject**) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
+    HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*,
+                                                   IWbemObjectSink*) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE PutInstance(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override {
+    HRESULT STDMETHODCALLTYPE PutInstance(IWbemClassObject*, LONG, IWbemContext*,
+                                          IWbemCallResult**) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override {
+    HRESULT STDMETHODCALLTYPE PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*,
+                                               IWbemObjectSink*) override {
         return kNotSupported;
     }
     HRESULT STDMETHODCALLTYPE DeleteInstance(const BSTR, LONG, IWbemContext*, IWbemCallResult**) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
+    HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR, LONG, IWbemContext*,
+                                                  IWbemObjectSink*) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
+    HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR, LONG, IWbemContext*,
+                                                 IEnumWbemClassObject**) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
+    HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*,
+                                                      IWbemObjectSink*) override {
         return kNotSupported;
     }
-    HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
+    HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
+                                             IWbemObjectSink*) override {
         return kNotSupported;
     }
     HRESULT STDMETHODCALLTYPE ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
@@ -375,8 +407,9 @@ private:
 
 class Locator final : public ComObject<IWbemLocator> {
 public:
-    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR networkResource, const BSTR /*user*/, const BSTR /*password*/,
-                                            const BSTR /*locale*/, LONG /*securityFlags*/, const BSTR /*authority*/,
+    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR networkResource, const BSTR /*user*/,
+                                            const BSTR /*password*/, const BSTR /*locale*/,
+                                            LONG /*securityFlags*/, const BSTR /*authority*/,
                                             IWbemContext* /*context*/, IWbemServices** services) override {
         if (services == nullptr) return WBEM_E_INVALID_PARAMETER;
         *services = nullptr;

@@ -73,14 +73,11 @@ inline LONG InterlockedExchangeAdd(LONG volatile* addend, LONG value) {
     return __atomic_fetch_add(addend, value, __ATOMIC_SEQ_CST);
 }
 inline LONG InterlockedCompareExchange(LONG volatile* destination, LONG exchange, LONG comparand) {
-    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
     return comparand;
 }
-inline PVOID InterlockedCompareExchangePointer(PVOID volatile* destination, PVOID exchange,
-                                               PVOID comparand) {
-    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+inline PVOID InterlockedCompareExchangePointer(PVOID volatile* destination, PVOID exchange, PVOID comparand) {
+    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
     return comparand;
 }
 inline LONGLONG InterlockedIncrement64(LONGLONG volatile* addend) {
@@ -96,7 +93,8 @@ struct SRWLOCK {
     PVOID Ptr;
 };
 using PSRWLOCK = SRWLOCK*;
-#define SRWLOCK_INIT {nullptr}
+#define SRWLOCK_INIT \
+    { nullptr }
 
 HOSTLENS_WIN32_API void WINAPI InitializeSRWLock(PSRWLOCK lock);
 HOSTLENS_WIN32_API void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock);

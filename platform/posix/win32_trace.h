@@ -97,9 +97,10 @@ struct EVENT_TRACE_HEADER {
 using PEVENT_TRACE_HEADER = EVENT_TRACE_HEADER*;
 
 HOSTLENS_WIN32_API ULONG WINAPI RegisterTraceGuidsW(WMIDPREQUEST requestAddress, PVOID requestContext,
-                                                   LPCGUID controlGuid, ULONG guidCount,
-                                                   PTRACE_GUID_REGISTRATION traceGuidReg, LPCWSTR mofImagePath,
-                                                   LPCWSTR mofResourceName, PTRACEHANDLE registrationHandle);
+                                                    LPCGUID controlGuid, ULONG guidCount,
+                                                    PTRACE_GUID_REGISTRATION traceGuidReg,
+                                                    LPCWSTR mofImagePath, LPCWSTR mofResourceName,
+                                                    PTRACEHANDLE registrationHandle);
 HOSTLENS_WIN32_API ULONG WINAPI UnregisterTraceGuids(TRACEHANDLE registrationHandle);
 HOSTLENS_WIN32_API TRACEHANDLE WINAPI GetTraceLoggerHandle(PVOID buffer);
 HOSTLENS_WIN32_API UCHAR WINAPI GetTraceEnableLevel(TRACEHANDLE loggerHandle);

@@ -74,14 +74,14 @@ struct IWbemClassObject : IUnknown {
     STDMETHOD(CompareTo)(LONG flags, IWbemClassObject* compareTo) = 0;
     STDMETHOD(GetPropertyOrigin)(LPCWSTR name, BSTR* className) = 0;
     STDMETHOD(InheritsFrom)(LPCWSTR ancestor) = 0;
-    STDMETHOD(GetMethod)(LPCWSTR name, LONG flags, IWbemClassObject** inSignature,
-                         IWbemClassObject** outSignature) = 0;
-    STDMETHOD(PutMethod)(LPCWSTR name, LONG flags, IWbemClassObject* inSignature,
-                         IWbemClassObject* outSignature) = 0;
+    STDMETHOD(GetMethod)
+    (LPCWSTR name, LONG flags, IWbemClassObject** inSignature, IWbemClassObject** outSignature) = 0;
+    STDMETHOD(PutMethod)
+    (LPCWSTR name, LONG flags, IWbemClassObject* inSignature, IWbemClassObject* outSignature) = 0;
     STDMETHOD(DeleteMethod)(LPCWSTR name) = 0;
     STDMETHOD(BeginMethodEnumeration)(LONG enumFlags) = 0;
-    STDMETHOD(NextMethod)(LONG flags, BSTR* name, IWbemClassObject** inSignature,
-                          IWbemClassObject** outSignature) = 0;
+    STDMETHOD(NextMethod)
+    (LONG flags, BSTR* name, IWbemClassObject** inSignature, IWbemClassObject** outSignature) = 0;
     STDMETHOD(EndMethodEnumeration)() = 0;
     STDMETHOD(GetMethodQualifierSet)(LPCWSTR method, IWbemQualifierSet** qualifiers) = 0;
     STDMETHOD(GetMethodOrigin)(LPCWSTR methodName, BSTR* className) = 0;
@@ -102,58 +102,67 @@ protected:
 };
 
 struct IWbemServices : IUnknown {
-    STDMETHOD(OpenNamespace)(const BSTR nameSpace, LONG flags, IWbemContext* context,
-                             IWbemServices** workingNamespace, IWbemCallResult** result) = 0;
+    STDMETHOD(OpenNamespace)
+    (const BSTR nameSpace, LONG flags, IWbemContext* context, IWbemServices** workingNamespace,
+     IWbemCallResult** result) = 0;
     STDMETHOD(CancelAsyncCall)(IWbemObjectSink* sink) = 0;
     STDMETHOD(QueryObjectSink)(LONG flags, IWbemObjectSink** responseHandler) = 0;
-    STDMETHOD(GetObject)(const BSTR objectPath, LONG flags, IWbemContext* context, IWbemClassObject** object,
-                         IWbemCallResult** result) = 0;
-    STDMETHOD(GetObjectAsync)(const BSTR objectPath, LONG flags, IWbemContext* context,
-                              IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(PutClass)(IWbemClassObject* object, LONG flags, IWbemContext* context, IWbemCallResult** result) = 0;
-    STDMETHOD(PutClassAsync)(IWbemClassObject* object, LONG flags, IWbemContext* context,
-                             IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(DeleteClass)(const BSTR className, LONG flags, IWbemContext* context, IWbemCallResult** result) = 0;
-    STDMETHOD(DeleteClassAsync)(const BSTR className, LONG flags, IWbemContext* context,
-                                IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(CreateClassEnum)(const BSTR superclass, LONG flags, IWbemContext* context,
-                               IEnumWbemClassObject** enumerator) = 0;
-    STDMETHOD(CreateClassEnumAsync)(const BSTR superclass, LONG flags, IWbemContext* context,
-                                    IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(PutInstance)(IWbemClassObject* instance, LONG flags, IWbemContext* context,
-                           IWbemCallResult** result) = 0;
-    STDMETHOD(PutInstanceAsync)(IWbemClassObject* instance, LONG flags, IWbemContext* context,
-                                IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(DeleteInstance)(const BSTR objectPath, LONG flags, IWbemContext* context,
-                              IWbemCallResult** result) = 0;
-    STDMETHOD(DeleteInstanceAsync)(const BSTR objectPath, LONG flags, IWbemContext* context,
-                                   IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(CreateInstanceEnum)(const BSTR filter, LONG flags, IWbemContext* context,
-                                  IEnumWbemClassObject** enumerator) = 0;
-    STDMETHOD(CreateInstanceEnumAsync)(const BSTR filter, LONG flags, IWbemContext* context,
-                                       IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(ExecQuery)(const BSTR queryLanguage, const BSTR query, LONG flags, IWbemContext* context,
-                         IEnumWbemClassObject** enumerator) = 0;
-    STDMETHOD(ExecQueryAsync)(const BSTR queryLanguage, const BSTR query, LONG flags, IWbemContext* context,
-                              IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(ExecNotificationQuery)(const BSTR queryLanguage, const BSTR query, LONG flags,
-                                     IWbemContext* context, IEnumWbemClassObject** enumerator) = 0;
-    STDMETHOD(ExecNotificationQueryAsync)(const BSTR queryLanguage, const BSTR query, LONG flags,
-                                          IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
-    STDMETHOD(ExecMethod)(const BSTR objectPath, const BSTR methodName, LONG flags, IWbemContext* context,
-                          IWbemClassObject* inParams, IWbemClassObject** outParams,
-                          IWbemCallResult** callResult) = 0;
-    STDMETHOD(ExecMethodAsync)(const BSTR objectPath, const BSTR methodName, LONG flags, IWbemContext* context,
-                               IWbemClassObject* inParams, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(GetObject)
+    (const BSTR objectPath, LONG flags, IWbemContext* context, IWbemClassObject** object,
+     IWbemCallResult** result) = 0;
+    STDMETHOD(GetObjectAsync)
+    (const BSTR objectPath, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(PutClass)
+    (IWbemClassObject* object, LONG flags, IWbemContext* context, IWbemCallResult** result) = 0;
+    STDMETHOD(PutClassAsync)
+    (IWbemClassObject* object, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(DeleteClass)
+    (const BSTR className, LONG flags, IWbemContext* context, IWbemCallResult** result) = 0;
+    STDMETHOD(DeleteClassAsync)
+    (const BSTR className, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(CreateClassEnum)
+    (const BSTR superclass, LONG flags, IWbemContext* context, IEnumWbemClassObject** enumerator) = 0;
+    STDMETHOD(CreateClassEnumAsync)
+    (const BSTR superclass, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(PutInstance)
+    (IWbemClassObject* instance, LONG flags, IWbemContext* context, IWbemCallResult** result) = 0;
+    STDMETHOD(PutInstanceAsync)
+    (IWbemClassObject* instance, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(DeleteInstance)
+    (const BSTR objectPath, LONG flags, IWbemContext* context, IWbemCallResult** result) = 0;
+    STDMETHOD(DeleteInstanceAsync)
+    (const BSTR objectPath, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(CreateInstanceEnum)
+    (const BSTR filter, LONG flags, IWbemContext* context, IEnumWbemClassObject** enumerator) = 0;
+    STDMETHOD(CreateInstanceEnumAsync)
+    (const BSTR filter, LONG flags, IWbemContext* context, IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(ExecQuery)
+    (const BSTR queryLanguage, const BSTR query, LONG flags, IWbemContext* context,
+     IEnumWbemClassObject** enumerator) = 0;
+    STDMETHOD(ExecQueryAsync)
+    (const BSTR queryLanguage, const BSTR query, LONG flags, IWbemContext* context,
+     IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(ExecNotificationQuery)
+    (const BSTR queryLanguage, const BSTR query, LONG flags, IWbemContext* context,
+     IEnumWbemClassObject** enumerator) = 0;
+    STDMETHOD(ExecNotificationQueryAsync)
+    (const BSTR queryLanguage, const BSTR query, LONG flags, IWbemContext* context,
+     IWbemObjectSink* responseHandler) = 0;
+    STDMETHOD(ExecMethod)
+    (const BSTR objectPath, const BSTR methodName, LONG flags, IWbemContext* context,
+     IWbemClassObject* inParams, IWbemClassObject** outParams, IWbemCallResult** callResult) = 0;
+    STDMETHOD(ExecMethodAsync)
+    (const BSTR objectPath, const BSTR methodName, LONG flags, IWbemContext* context,
+     IWbemClassObject* inParams, IWbemObjectSink* responseHandler) = 0;
 
 protected:
     ~IWbemServices() = default;
 };
 
 struct IWbemLocator : IUnknown {
-    STDMETHOD(ConnectServer)(const BSTR networkResource, const BSTR user, const BSTR password, const BSTR locale,
-                             LONG securityFlags, const BSTR authority, IWbemContext* context,
-                             IWbemServices** nameSpace) = 0;
+    STDMETHOD(ConnectServer)
+    (const BSTR networkResource, const BSTR user, const BSTR password, const BSTR locale, LONG securityFlags,
+     const BSTR authority, IWbemContext* context, IWbemServices** nameSpace) = 0;
 
 protected:
     ~IWbemLocator() = default;

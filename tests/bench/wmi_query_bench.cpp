@@ -17,10 +17,11 @@ void FillRepository() {
     using namespace hostlens::sim;
     ResetMachine();
     std::vector<WmiProperty> properties = {
-        {u"Name", cim::String},          {u"DeviceID", cim::String},      {u"Manufacturer", cim::String},
-        {u"Capacity", cim::UInt64},      {u"Speed", cim::UInt32},         {u"BankLabel", cim::String},
-        {u"FormFactor", cim::UInt16},    {u"DataWidth", cim::UInt16},     {u"SerialNumber", cim::String},
-        {u"InterleavePosition", cim::UInt32}};
+        {u"Name", cim::String},         {u"DeviceID", cim::String},
+        {u"Manufacturer", cim::String}, {u"Capacity", cim::UInt64},
+        {u"Speed", cim::UInt32},        {u"BankLabel", cim::String},
+        {u"FormFactor", cim::UInt16},   {u"DataWidth", cim::UInt16},
+        {u"SerialNumber", cim::String}, {u"InterleavePosition", cim::UInt32}};
     AddWmiClass(u"ROOT\\CIMV2", u"Win32_PhysicalMemory", properties);
     for (int i = 0; i < kInstances; ++i) {
         std::u16string n(std::to_string(i).begin(), std::to_string(i).end());

@@ -52,7 +52,8 @@ TEST_F(BatteryTest, FailureGivesNoDataAndOneMessage) {
         bool withLogger;
         DWORD platformError;
     };
-    const Case cases[] = {{true, ERROR_ACCESS_DENIED}, {true, ERROR_NOT_SUPPORTED}, {false, ERROR_ACCESS_DENIED}};
+    const Case cases[] = {
+        {true, ERROR_ACCESS_DENIED}, {true, ERROR_NOT_SUPPORTED}, {false, ERROR_ACCESS_DENIED}};
     for (const Case& c : cases) {
         if (c.withLogger) InstallLogger();
         IBattery* battery = GetIBattery();

@@ -28,8 +28,9 @@ protected:
     }
     static bool LoggingLibraryRequested() {
         auto requests = sim::ModuleLoadRequests();
-        return std::any_of(requests.begin(), requests.end(),
-                           [](const std::string& name) { return name.find("Logbridge.dll") != std::string::npos; });
+        return std::any_of(requests.begin(), requests.end(), [](const std::string& name) {
+            return name.find("Logbridge.dll") != std::string::npos;
+        });
     }
 };
 
@@ -91,7 +92,8 @@ TEST_F(FactoryTest, FreeIgnoresPointersThatAreNotTheCurrentObject) {
     const Case cases[] = {
         {"another interface's object", reinterpret_cast<IHardware*>(system)},
         {"an object that was never handed out", reinterpret_cast<IHardware*>(fake)},
-        {"a pointer one past the object", reinterpret_cast<IHardware*>(reinterpret_cast<char*>(hardware) + 8)},
+        {"a pointer one past the object",
+         reinterpret_cast<IHardware*>(reinterpret_cast<char*>(hardware) + 8)},
     };
     for (const Case& c : cases) {
         IHardware* pointer = c.pointer;
@@ -167,16 +169,21 @@ TEST_F(FactoryTest, EveryExportPairHandsOutAndTakesBack) {
         void* (*get)();
         void (*free)(void**);
     };
-#define PAIR(Interface, Name)                                                                   \
-    Pair {                                                                                      \
-        #Name, [] { return static_cast<void*>(GetI##Name()); },                                 \
-            [](void** p) { FreeI##Name(reinterpret_cast<Interface**>(p)); }                     \
+#define PAIR(Interface, Name)                                                             \
+    Pair {                                                                                \
+#Name, [] { return static_cast<void*>(GetI##Name()); },                                 \
+            [](void** p) { FreeI##Name(reinterpret_cast<Interface**>(p)); } \
     }
-    const Pair pairs[] = {PAIR(IWmiMng, WmiMng),       PAIR(IProxyInfo, ProxyInfo),
-                          PAIR(Hostlens::ILocation, Location), PAIR(IBattery, Battery),
-                          PAIR(ISoftware, Software),   PAIR(IHardware, Hardware),
-                          PAIR(IActiveDirectory, ActiveDirectory), PAIR(IExchange, Exchange),
-                          PAIR(ISystem, System),       PAIR(Hostlens::IAutomaticUpdates, AutomaticUpdates)};
+    const Pair pairs[] = {PAIR(IWmiMng, WmiMng),
+                          PAIR(IProxyInfo, ProxyInfo),
+                          PAIR(Hostlens::ILocation, Location),
+                          PAIR(IBattery, Battery),
+                          PAIR(ISoftware, Software),
+                          PAIR(IHardware, Hardware),
+                          PAIR(IActiveDirectory, ActiveDirectory),
+                          PAIR(IExchange, Exchange),
+                          PAIR(ISystem, System),
+                          PAIR(Hostlens::IAutomaticUpdates, AutomaticUpdates)};
 #undef PAIR
     std::vector<void*> objects;
     for (const Pair& pair : pairs) {
@@ -205,9 +212,15 @@ TEST_F(FactoryTest, ConcurrentGetsAndFreesKeepTheCountsConsistent) {
             std::vector<ISoftware*> software;
             for (int round = 0; round < kRounds; ++round) {
                 switch (random() % 6) {
-                    case 0: batteries.push_back(GetIBattery()); break;
-                    case 1: managers.push_back(GetIWmiMng()); break;
-                    case 2: software.push_back(GetISoftware()); break;
+                    case 0:
+                        batteries.push_back(GetIBattery());
+                        break;
+                    case 1:
+                        managers.push_back(GetIWmiMng());
+                        break;
+                    case 2:
+                        software.push_back(GetISoftware());
+                        break;
                     case 3:
                         if (!batteries.empty()) {
                             FreeIBattery(&batteries.back());

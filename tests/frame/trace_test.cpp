@@ -26,7 +26,8 @@ protected:
 
 TEST_F(TraceTest, ProviderIsRegisteredWhenTheDllIsLoaded) {
     EXPECT_TRUE(sim::IsTraceProviderRegistered(kControlGuid));
-    EXPECT_FALSE(trace::IsEnabled(trace::kGeneral, trace::kCritical)) << "nothing fires until a session enables it";
+    EXPECT_FALSE(trace::IsEnabled(trace::kGeneral, trace::kCritical))
+        << "nothing fires until a session enables it";
 }
 
 TEST_F(TraceTest, EnableTestFollowsLevelAndFlags) {
@@ -68,7 +69,8 @@ TEST_F(TraceTest, FailuresReachTheSessionWithLevelFlagAndArguments) {
     EXPECT_EQ(points[0].flag, trace::kGeneral);
     ASSERT_EQ(points[0].args.size(), 2u);
     const std::u16string path = u"C:\\Nowhere\\Missing.dll";
-    EXPECT_EQ(points[0].args[0], std::string(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * 2))
+    EXPECT_EQ(points[0].args[0],
+              std::string(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * 2))
         << "a wide text travels with its terminating NUL";
     DWORD error = ERROR_MOD_NOT_FOUND;
     EXPECT_EQ(points[0].args[1], std::string(reinterpret_cast<const char*>(&error), sizeof(error)));
@@ -121,16 +123,16 @@ TEST_F(TraceTest, FallbackEmitterSendsAtMost8192BytesOfArguments) {
         bool sent;
     };
     const Case cases[] = {
-        {1, 8192, true},   // exactly the limit
-        {1, 8193, false},  // one byte over: dropped
-        {2, 4097, false},
-        {7, 16, true},     // seven travel as separate fields
-        {9, 16, true},     // more are joined into one field
-        {16, 512, true},   // 8192 in sixteen pieces
+        {1, 8192, true},                  // exactly the limit
+        {1, 8193, false},                 // one byte over: dropped
+        {2, 4097, false}, {7, 16, true},  // seven travel as separate fields
+        {9, 16, true},                    // more are joined into one field
+        {16, 512, true},                  // 8192 in sixteen pieces
     };
     for (const Case& c : cases) {
         std::vector<std::string> args;
-        for (std::size_t i = 0; i < c.argumentCount; ++i) args.emplace_back(c.bytesEach, static_cast<char>('a' + i));
+        for (std::size_t i = 0; i < c.argumentCount; ++i)
+            args.emplace_back(c.bytesEach, static_cast<char>('a' + i));
         // Call through the resolved pointer with up to 16 (address, length) pairs.
         std::vector<const void*> p(16, nullptr);
         std::vector<std::size_t> n(16, 0);
@@ -140,9 +142,10 @@ TEST_F(TraceTest, FallbackEmitterSendsAtMost8192BytesOfArguments) {
         }
         GUID guid = trace::ModuleGuid("tests/trace");
         TRACEHANDLE logger = static_cast<trace::ControlBlock*>(trace::g_controlHead)->loggerHandle;
-        trace::g_traceMessage(logger, trace::kMessageFlags, &guid, 77, p[0], n[0], p[1], n[1], p[2], n[2], p[3], n[3], p[4],
-                              n[4], p[5], n[5], p[6], n[6], p[7], n[7], p[8], n[8], p[9], n[9], p[10], n[10], p[11],
-                              n[11], p[12], n[12], p[13], n[13], p[14], n[14], p[15], n[15], nullptr);
+        trace::g_traceMessage(logger, trace::kMessageFlags, &guid, 77, p[0], n[0], p[1], n[1], p[2], n[2],
+                              p[3], n[3], p[4], n[4], p[5], n[5], p[6], n[6], p[7], n[7], p[8], n[8], p[9],
+                              n[9], p[10], n[10], p[11], n[11], p[12], n[12], p[13], n[13], p[14], n[14],
+                              p[15], n[15], nullptr);
         auto points = sim::TakeTraceCapture();
         ASSERT_EQ(points.size(), c.sent ? 1u : 0u) << c.argumentCount << " x " << c.bytesEach;
         if (!c.sent) continue;

@@ -42,11 +42,13 @@ protected:
                        {u"NumberOfUsers", std::uint64_t{2}},
                        {u"Primary", true}});
         sim::DefineWmiClass(u"ROOT\\CIMV2", u"Win32_SystemEnclosure",
-                            {{u"Tag", String}, {u"ChassisTypes", static_cast<sim::CimType>(UInt16 | Array)},
+                            {{u"Tag", String},
+                             {u"ChassisTypes", static_cast<sim::CimType>(UInt16 | Array)},
                              {u"SecurityStatus", UInt8}})
-            .Instance({{u"Tag", u"System Enclosure 0"},
-                       {u"ChassisTypes", sim::WmiArray{std::uint64_t{9}, std::uint64_t{10}, std::uint64_t{14}}},
-                       {u"SecurityStatus", std::uint64_t{3}}});
+            .Instance(
+                {{u"Tag", u"System Enclosure 0"},
+                 {u"ChassisTypes", sim::WmiArray{std::uint64_t{9}, std::uint64_t{10}, std::uint64_t{14}}},
+                 {u"SecurityStatus", std::uint64_t{3}}});
         sim::DefineWmiClass(u"ROOT\\CIMV2", u"Win32_Processor", {{u"DeviceID", String}, {u"Name", String}})
             .Instance({{u"DeviceID", u"CPU0"}, {u"Name", u"Core i7"}})
             .Instance({{u"DeviceID", u"CPU1"}})
@@ -75,7 +77,8 @@ protected:
     }
     static std::vector<std::string> Messages() {
         std::vector<std::string> texts;
-        for (const auto& message : TestLogger::Take()) texts.push_back(std::to_string(message.level) + " " + message.text);
+        for (const auto& message : TestLogger::Take())
+            texts.push_back(std::to_string(message.level) + " " + message.text);
         return texts;
     }
 
@@ -95,7 +98,8 @@ TEST_F(WmiMngTest, EveryPropertyThatHasAValue) {
                                                W("NumberOfUsers"), W("Primary")}));
     }
     std::vector<WmiRow> rows;
-    WmiQuery query = MakeQuery(W("SELECT * FROM Win32_OperatingSystem"), {W("CSDVersion"), W("Caption")}, true);
+    WmiQuery query =
+        MakeQuery(W("SELECT * FROM Win32_OperatingSystem"), {W("CSDVersion"), W("Caption")}, true);
     ASSERT_EQ(manager_->Query(query, rows), 0u);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at(W("CSDVersion")).Get().vt, VT_NULL) << "kept when empty values are asked for";
@@ -130,7 +134,9 @@ TEST_F(WmiMngTest, TextRowsJoinArraysAndLeaveOutWhatHasNoText) {
     EXPECT_EQ(rows[1].count(W("SecurityStatus")), 0u) << "a uint8 has no text form";
 
     std::vector<WmiStringRow> named;
-    ASSERT_EQ(manager_->QueryNamespaceAsStrings(kCimV2, MakeQuery(W("SELECT * FROM Win32_OperatingSystem")), named), 0u);
+    ASSERT_EQ(
+        manager_->QueryNamespaceAsStrings(kCimV2, MakeQuery(W("SELECT * FROM Win32_OperatingSystem")), named),
+        0u);
     EXPECT_EQ(named[0].at(W("FreePhysicalMemory")), W("18446744073709551615"));
     EXPECT_EQ(named[0].at(W("Primary")), W("true"));
 }
@@ -175,12 +181,13 @@ TEST_F(WmiMngTest, OneConnectionPerNamespace) {
     manager_->SetNamespace(kCimV2);
     ASSERT_EQ(manager_->Query(query, rows), 0u);
     EXPECT_EQ(sim::CallCount("IWbemLocator::ConnectServer"), 3u);
-    ASSERT_EQ(manager_->QueryNamespace(W("ROOT\\CIMV2\\Security\\MicrosoftTpm"), MakeQuery(W("SELECT * FROM Win32_Tpm")),
-                                       rows),
+    ASSERT_EQ(manager_->QueryNamespace(W("ROOT\\CIMV2\\Security\\MicrosoftTpm"),
+                                       MakeQuery(W("SELECT * FROM Win32_Tpm")), rows),
               0u);
     EXPECT_EQ(sim::CallCount("IWbemLocator::ConnectServer"), 4u);
     ASSERT_EQ(manager_->Query(query, rows), 0u);
-    EXPECT_EQ(sim::CallCount("IWbemLocator::ConnectServer"), 5u) << "the working namespace is connected again";
+    EXPECT_EQ(sim::CallCount("IWbemLocator::ConnectServer"), 5u)
+        << "the working namespace is connected again";
     // The open one named: kept.
     ASSERT_EQ(manager_->QueryNamespace(kCimV2, query, rows), 0u);
     ASSERT_EQ(manager_->Query(query, rows), 0u);
@@ -209,8 +216,8 @@ TEST_F(WmiMngTest, FailuresGiveTheirResultAndMessages) {
         unsigned occurrence;
         std::uint32_t error;
         unsigned times;
-        bool named;                  // QueryNamespace instead of Query
-        const WCHAR* wmiNamespace;   // working or named namespace
+        bool named;                 // QueryNamespace instead of Query
+        const WCHAR* wmiNamespace;  // working or named namespace
         const WCHAR* queryText;
         DWORD result;
         std::vector<std::string> messages;
@@ -219,43 +226,146 @@ TEST_F(WmiMngTest, FailuresGiveTheirResultAndMessages) {
         {"empty working namespace", nullptr, 0, 0, 0, false, W(""), osQuery, ERROR_INVALID_STATE, {}},
         {"no query text", nullptr, 0, 0, 0, false, kCimV2, nullptr, ERROR_INVALID_PARAMETER, {}},
         {"empty named namespace", nullptr, 0, 0, 0, true, W(""), osQuery, ERROR_INVALID_PARAMETER, {}},
-        {"COM cannot start", "CoInitializeEx", 1, 0x80004005, 2, false, kCimV2, osQuery, 0x8000FFFF,
+        {"COM cannot start",
+         "CoInitializeEx",
+         1,
+         0x80004005,
+         2,
+         false,
+         kCimV2,
+         osQuery,
+         0x8000FFFF,
          {"30 Error -2147418113: Creating wmi instance",
           "30 Error -2147418113: Connecting to wmi namespace ROOT\\CIMV2"}},
-        {"no locator", "CoCreateInstance", 1, 0x80040154, 1, false, kCimV2, osQuery, 0x80040154,
+        {"no locator",
+         "CoCreateInstance",
+         1,
+         0x80040154,
+         1,
+         false,
+         kCimV2,
+         osQuery,
+         0x80040154,
          {"30 Cannot create Instance of CLSID_WbemLocator -2147221164",
           "30 Error -2147221164: Creating wmi instance",
           "30 Error -2147221164: Connecting to wmi namespace ROOT\\CIMV2"}},
-        {"unknown namespace", nullptr, 0, 0, 0, false, W("ROOT\\Nowhere"), osQuery, 0x8004100E,
+        {"unknown namespace",
+         nullptr,
+         0,
+         0,
+         0,
+         false,
+         W("ROOT\\Nowhere"),
+         osQuery,
+         0x8004100E,
          {"30 Error -2147217394, cannot connect to namespace ROOT\\Nowhere",
           "30 Error -2147217394: Connecting to wmi namespace ROOT\\Nowhere"}},
-        {"unknown named namespace", nullptr, 0, 0, 0, true, W("ROOT\\Nowhere"), osQuery, 0x8004100E,
+        {"unknown named namespace",
+         nullptr,
+         0,
+         0,
+         0,
+         true,
+         W("ROOT\\Nowhere"),
+         osQuery,
+         0x8004100E,
          {"30 Error -2147217394, cannot connect to namespace ROOT\\Nowhere",
           "30 Error -2147217394: Connecting to wmi namespace ROOT\\Nowhere"}},
-        {"exception while connecting", "SysAllocString", 1, 0, 1, false, kCimV2, osQuery, 5930,
+        {"exception while connecting",
+         "SysAllocString",
+         1,
+         0,
+         1,
+         false,
+         kCimV2,
+         osQuery,
+         5930,
          {"50 Exception connecting", "30 Error 5930, cannot connect to namespace ROOT\\CIMV2",
           "30 Error 5930: Connecting to wmi namespace ROOT\\CIMV2"}},
-        {"proxy blanket refused", "CoSetProxyBlanket", 1, 0x80070005, 1, false, kCimV2, osQuery, 0x80070005,
+        {"proxy blanket refused",
+         "CoSetProxyBlanket",
+         1,
+         0x80070005,
+         1,
+         false,
+         kCimV2,
+         osQuery,
+         0x80070005,
          {"30 Error -2147024891, cannot set proxy blanket",
           "30 Error -2147024891: Connecting to wmi namespace ROOT\\CIMV2"}},
-        {"invalid query", nullptr, 0, 0, 0, false, kCimV2, W("SELECT FROM"), 0x80041017,
+        {"invalid query",
+         nullptr,
+         0,
+         0,
+         0,
+         false,
+         kCimV2,
+         W("SELECT FROM"),
+         0x80041017,
          {"30 Error -2147217385: Executing WMI query"}},
-        {"invalid query, named", nullptr, 0, 0, 0, true, kCimV2, W("SELECT FROM"), 0x80041017,
+        {"invalid query, named",
+         nullptr,
+         0,
+         0,
+         0,
+         true,
+         kCimV2,
+         W("SELECT FROM"),
+         0x80041017,
          {"30 Error -2147217385 executing WMI query"}},
-        {"still shutting down after the retry", "IWbemServices::ExecQuery", 1, 0x80041033, 2, false, kCimV2, osQuery,
+        {"still shutting down after the retry",
+         "IWbemServices::ExecQuery",
+         1,
+         0x80041033,
+         2,
+         false,
+         kCimV2,
+         osQuery,
          0x80041033,
          {"30 Error fatal -2147217357, ending all connections", "30 Error -2147217357: Executing WMI query"}},
-        {"still shutting down, named", "IWbemServices::ExecQuery", 1, 0x80041033, 2, true, kCimV2, osQuery,
-         0x80041033, {"30 Error -2147217357 executing WMI query"}},
-        {"reconnect fails after shutting down", "IWbemLocator::ConnectServer", 2, 0x80041003, 1, false, kCimV2,
-         osQuery, 0x80041003,
+        {"still shutting down, named",
+         "IWbemServices::ExecQuery",
+         1,
+         0x80041033,
+         2,
+         true,
+         kCimV2,
+         osQuery,
+         0x80041033,
+         {"30 Error -2147217357 executing WMI query"}},
+        {"reconnect fails after shutting down",
+         "IWbemLocator::ConnectServer",
+         2,
+         0x80041003,
+         1,
+         false,
+         kCimV2,
+         osQuery,
+         0x80041003,
          {"30 Error -2147217405, cannot connect to namespace ROOT\\CIMV2",
           "30 Error -2147217405: Executing WMI query"}},
-        {"exception while executing", "IWbemServices::ExecQuery.Allocate", 1, 0, 1, false, kCimV2, osQuery, 4208,
-         {"30 Exception: Executing query SELECT * FROM Win32_OperatingSystem", "30 Error 4208: Executing WMI query"}},
-        {"exception while executing, named", "IWbemServices::ExecQuery.Allocate", 1, 0, 1, true, kCimV2, osQuery,
+        {"exception while executing",
+         "IWbemServices::ExecQuery.Allocate",
+         1,
+         0,
+         1,
+         false,
+         kCimV2,
+         osQuery,
          4208,
-         {"30 Exception: Executing query SELECT * FROM Win32_OperatingSystem", "30 Error 4208 executing WMI query"}},
+         {"30 Exception: Executing query SELECT * FROM Win32_OperatingSystem",
+          "30 Error 4208: Executing WMI query"}},
+        {"exception while executing, named",
+         "IWbemServices::ExecQuery.Allocate",
+         1,
+         0,
+         1,
+         true,
+         kCimV2,
+         osQuery,
+         4208,
+         {"30 Exception: Executing query SELECT * FROM Win32_OperatingSystem",
+          "30 Error 4208 executing WMI query"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -267,7 +377,8 @@ TEST_F(WmiMngTest, FailuresGiveTheirResultAndMessages) {
             sim::FailCall("IWbemServices::ExecQuery", 1, WBEM_E_SHUTTING_DOWN);
         WmiQuery query = MakeQuery(c.queryText);
         std::vector<WmiRow> rows(2);
-        DWORD result = c.named ? manager->QueryNamespace(c.wmiNamespace, query, rows) : manager->Query(query, rows);
+        DWORD result =
+            c.named ? manager->QueryNamespace(c.wmiNamespace, query, rows) : manager->Query(query, rows);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(rows.size(), 2u) << "the caller's rows stay as they were";
         EXPECT_EQ(Messages(), c.messages);
@@ -279,7 +390,8 @@ TEST_F(WmiMngTest, FailuresGiveTheirResultAndMessages) {
 TEST_F(WmiMngTest, FailingNextKeepsTheRowsReadAndDropsTheConnection) {
     std::vector<WmiRow> rows;
     sim::FailCall("IEnumWbemClassObject::Next", 3, 0x80041001);
-    EXPECT_EQ(manager_->Query(MakeQuery(W("SELECT * FROM Win32_Processor"), {W("DeviceID")}), rows), 0x80041001u);
+    EXPECT_EQ(manager_->Query(MakeQuery(W("SELECT * FROM Win32_Processor"), {W("DeviceID")}), rows),
+              0x80041001u);
     EXPECT_EQ(rows.size(), 2u);
     EXPECT_EQ(Messages(), std::vector<std::string>{"30 Error -2147217407 finding next, results = 2"});
     // Services and locator were released: the next query makes both again.
