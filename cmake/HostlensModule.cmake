@@ -12,6 +12,11 @@ function(hostlens_module target)
     set_target_properties(${target} PROPERTIES PREFIX "")
     target_sources(${target} PRIVATE ${ARG_DEF})
     target_link_options(${target} PRIVATE -static -Wl,--kill-at)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      # The .def names the undecorated exports; let the linker bind them to the
+      # __stdcall symbols (_Name@N) without a warning for each.
+      target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
+    endif()
   else()
     target_link_options(${target} PRIVATE
       -Wl,--version-script=${ARG_VERSION_SCRIPT} -Wl,--no-undefined)

@@ -14,7 +14,11 @@ DWORD CBattery::GetBatteryStatus(SYSTEM_POWER_STATUS* status) {
     // No reading yet: 255 for the three status bytes, 0xFFFFFFFF for both times, and
     // no system status flag.
     std::memset(status, 0xFF, sizeof(SYSTEM_POWER_STATUS));
-    status->SystemStatusFlag = 0;
+    // Bound by position: the fourth byte is SystemStatusFlag in current Windows headers
+    // and still Reserved1 in older ones.
+    auto& [acLineStatus, batteryFlag, batteryLifePercent, systemStatusFlag, batteryLifeTime, batteryFullLifeTime] =
+        *status;
+    systemStatusFlag = 0;
     if (GetSystemPowerStatus(status)) return ERROR_SUCCESS;
     // The platform's own error code is not consulted: the agent always sees "no data".
     TRACE_ERROR();

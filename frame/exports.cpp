@@ -106,8 +106,8 @@ Singleton<Hostlens::CAutomaticUpdates> g_automaticUpdates;
 // The managers handed out by GetIWmiMng and not yet freed, with whether each was
 // counted as a logger user. A pointer that is not here is not released.
 std::map<IWmiMng*, bool>& WmiManagers() {
-    static auto* managers = new std::map<IWmiMng*, bool>;
-    return *managers;
+    static std::map<IWmiMng*, bool> managers;
+    return managers;
 }
 
 }  // namespace

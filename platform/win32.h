@@ -23,6 +23,9 @@
 // Wide literal: L"..." is UTF-16 wchar_t on Windows.
 #define W(text) L##text
 
+// A DLL's exports are named by its .def file.
+#define HOSTLENS_DLL_EXPORT
+
 #else
 
 #include "posix/win32_types.h"
@@ -39,6 +42,9 @@
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text
+
+// A module's symbols are hidden but for its exports, which its version script lists.
+#define HOSTLENS_DLL_EXPORT __attribute__((visibility("default")))
 
 #endif
 

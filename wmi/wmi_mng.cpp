@@ -164,7 +164,7 @@ DWORD CWmiMng::Execute(Mode mode, const WString& wmiNamespace, const WmiQuery& q
     HRESULT hr = S_OK;
     try {
         hr = services_->ExecQuery(language.Get(), text.Get(), kQueryFlags, nullptr, enumerator.Receive());
-        if (hr == WBEM_E_SHUTTING_DOWN) {
+        if (hr == static_cast<HRESULT>(WBEM_E_SHUTTING_DOWN)) {
             // WMI is restarting: reconnect once and try again.
             TRACE_WARNING(hr);
             ReleaseConnection();

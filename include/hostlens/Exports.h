@@ -15,8 +15,8 @@
 #include "hostlens/WmiMng.h"
 
 #define HOSTLENS_EXPORT_PAIR(Interface, Name)                 \
-    Interface* WINAPI GetI##Name();                           \
-    void WINAPI FreeI##Name(Interface** object);              \
+    HOSTLENS_DLL_EXPORT Interface* WINAPI GetI##Name();       \
+    HOSTLENS_DLL_EXPORT void WINAPI FreeI##Name(Interface** object); \
     using GetI##Name##Fn = Interface*(WINAPI*)();             \
     using FreeI##Name##Fn = void(WINAPI*)(Interface** object);
 

@@ -177,12 +177,18 @@ std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath) {
 std::string Narrow(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
+    AppendUtf8(text, false, out);
+    return out;
+}
+
+bool AppendUtf8(std::u16string_view text, bool strict, std::string& out) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
+            if (strict) return false;
             c = 0xFFFD;  // an unpaired surrogate has no UTF-8 form
         }
         if (c < 0x80) {
@@ -201,7 +207,7 @@ std::string Narrow(std::u16string_view text) {
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return out;
+    return true;
 }
 
 std::u16string Widen(std::string_view text) {

@@ -247,32 +247,7 @@ bool DecodeDoubleByte(const CodePage& page, std::string_view in, bool strict, st
 // Encoding: false when an unpaired surrogate is met in strict mode (UTF-8 only).
 
 bool EncodeUtf8(std::u16string_view in, bool strict, std::string& out) {
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        char32_t c = in[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            if (strict) return false;
-            c = kReplacement;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return true;
+    return hostlens::sim::detail::AppendUtf8(in, strict, out);
 }
 
 void EncodeSingleByte(const SingleByteTable& table, std::u16string_view in, const std::string& defaultChar,

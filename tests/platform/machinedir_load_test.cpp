@@ -474,7 +474,7 @@ TEST_F(MachineDirTest, MalformedFilesAreReportedAndLeaveAnEmptyMachine) {
 
 TEST_F(MachineDirTest, UnreadableOrMissingPlacesAreReported) {
     fs::path missing = root_ / "no-such-machine";
-    EXPECT_EQ(sim::LoadMachineDirectory(missing), missing.string() + ": no such machine directory");
+    EXPECT_EQ(sim::LoadMachineDirectory(missing), missing.string() + ": no such folder");
     ExpectEmptyMachine("missing directory");
 
     fs::path dir = NewDir("dangling");

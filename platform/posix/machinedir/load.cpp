@@ -177,7 +177,7 @@ std::optional<std::string> Apply(const fs::path& dir, const ParsedMachine& machi
 std::optional<std::string> Load(const fs::path& dir) {
     std::error_code ec;
     fs::file_status status = fs::status(dir, ec);
-    if (!fs::exists(status)) return dir.string() + ": no such machine directory";
+    if (!fs::exists(status)) return dir.string() + ": no such folder";
     if (!fs::is_directory(status)) return dir.string() + ": not a folder";
     ParsedMachine machine;
     if (auto error = ParseFacts(dir, machine)) return error;

@@ -1,0 +1,16 @@
+// Choosing the machine that a process hosting the library runs against. On Linux the
+// platform layer answers the Win32 API from a simulated machine, which a machine
+// directory describes (registry exports, WMI instances, machine facts and a folder for
+// drive C:); on Windows the process always runs against the real machine.
+#pragma once
+
+#include <string>
+
+namespace hostlens {
+
+// Replaces the simulated machine with the one described by the folder `dir`. On
+// failure returns false and sets `error` to a message a person can act on: which file,
+// which line and what is wrong with it. Call it before the library is loaded.
+bool LoadMachineDirectory(const std::string& dir, std::string& error);
+
+}  // namespace hostlens
