@@ -94,8 +94,9 @@ std::optional<std::string> ParseRegistry(const fs::path& dir, ParsedMachine& mac
     if (!present) return std::nullopt;
     std::vector<std::string> names;
     std::error_code ec;
+    std::error_code ignored;  // an entry that cannot be examined is reported when it is read
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (HasExtension(it->path(), ".reg") && !it->is_directory(ec))
+        if (HasExtension(it->path(), ".reg") && !it->is_directory(ignored))
             names.push_back(it->path().filename().string());
     if (ec) return "registry: cannot list the folder: " + ec.message();
     // Byte order, whatever the host's locale: the order a directory states must not
@@ -126,7 +127,8 @@ std::optional<std::string> ParseWmi(const fs::path& dir, ParsedMachine& machine)
             continue;
         }
         std::string relative = it->path().lexically_relative(folder).generic_string();
-        if (it->is_directory(ec))
+        std::error_code ignored;  // an entry that cannot be examined is reported when it is read
+        if (it->is_directory(ignored))
             machine.namespaces.push_back(relative);
         else if (HasExtension(it->path(), ".json"))
             files.push_back(relative);
