@@ -64,8 +64,9 @@ void ResetMachine(const std::filesystem::path& driveC) {
         if (!driveC.empty()) S().drives['C'] = driveC;
         S().faults.clear();
         S().armed = 0;
+        // Counters are zeroed, never freed: callers' caches keep pointing at them.
         std::unique_lock callsLock(S().callsMutex);
-        S().calls.clear();
+        for (auto& [name, counter] : S().calls) *counter = 0;
         hooks = S().resetHooks;
     }
     for (auto& hook : hooks) hook();
@@ -132,20 +133,31 @@ void OnReset(std::function<void()> reset) {
     S().resetHooks.push_back(std::move(reset));
 }
 
+namespace {
+
+// The call counter of a function. Every emulated call counts itself, so a small cache
+// per thread maps the call site's name to its counter without taking a lock.
+std::atomic<unsigned>& CounterFor(std::string_view function) {
+    struct Entry {
+        const char* data = nullptr;
+        std::string_view name;  // the counter's own key, which lives as long as the process
+        std::atomic<unsigned>* counter = nullptr;
+    };
+    thread_local Entry cache[64];
+    Entry& entry = cache[(reinterpret_cast<std::uintptr_t>(function.data()) >> 3) & 63];
+    if (entry.data == function.data() && entry.name == function) return *entry.counter;
+    std::unique_lock lock(S().callsMutex);
+    auto it = S().calls.find(function);
+    if (it == S().calls.end())
+        it = S().calls.emplace(std::string(function), std::make_unique<std::atomic<unsigned>>(0)).first;
+    entry = Entry{function.data(), it->first, it->second.get()};
+    return *it->second;
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> Fault(std::string_view function) {
-    {
-        std::shared_lock lock(S().callsMutex);
-        auto call = S().calls.find(function);
-        if (call != S().calls.end()) {
-            ++*call->second;
-        } else {
-            lock.unlock();
-            std::unique_lock exclusive(S().callsMutex);
-            auto& counter = S().calls[std::string(function)];
-            if (!counter) counter = std::make_unique<std::atomic<unsigned>>(0);
-            ++*counter;
-        }
-    }
+    ++CounterFor(function);
     if (S().armed.load(std::memory_order_acquire) == 0) return std::nullopt;
     std::lock_guard lock(S().mutex);
     auto it = S().faults.find(function);
