@@ -49,8 +49,8 @@ struct OsFacts {
 
 // Operating-system facts that the emulated API reports.
 struct Facts {
-    bool native64 = true;     // a 64-bit Windows ...
-    bool process64 = false;   // ... running this process as 32-bit code (WOW64)
+    bool native64 = true;    // a 64-bit Windows ...
+    bool process64 = false;  // ... running this process as 32-bit code (WOW64)
     // The clock in 100-nanosecond intervals since 1601-01-01 UTC (a FILETIME value),
     // frozen there; 0 follows the host's clock.
     std::uint64_t clock = 0;
@@ -103,8 +103,8 @@ void HideSystemExport(std::string_view module, std::string_view function);
 struct TracePoint {
     GUID messageGuid{};
     std::uint16_t number = 0;
-    std::uint8_t level = 0;  // decoded from the message number
-    std::uint32_t flag = 0;  // decoded from the message number
+    std::uint8_t level = 0;         // decoded from the message number
+    std::uint32_t flag = 0;         // decoded from the message number
     std::vector<std::string> args;  // raw bytes of each argument
     bool viaTraceEvent = false;     // emitted through TraceEvent (the fallback path)
 };
