@@ -3,6 +3,9 @@
 
 #include <array>
 #include <map>
+#include <memory>
+#include <shared_mutex>
+#include <unordered_map>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -17,12 +20,22 @@ struct FaultPlan {
     std::uint32_t error = 0;
 };
 
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
 struct State {
     std::mutex mutex;
     Facts facts;
     std::map<char, std::filesystem::path> drives;
     std::map<std::string, FaultPlan, std::less<>> faults;
-    std::map<std::string, unsigned, std::less<>> calls;
+    // Faults armed and not used up: while there are none, a call only counts itself.
+    std::atomic<std::size_t> armed{0};
+    // Calls per function. Every emulated call counts itself here, so the common path
+    // takes the lock shared and bumps an atomic counter.
+    std::shared_mutex callsMutex;
+    std::unordered_map<std::string, std::unique_ptr<std::atomic<unsigned>>, TextHash, std::equal_to<>> calls;
     std::vector<std::function<void()>> resetHooks;
 };
 
@@ -50,7 +63,10 @@ void ResetMachine(const std::filesystem::path& driveC) {
         S().drives.clear();
         if (!driveC.empty()) S().drives['C'] = driveC;
         S().faults.clear();
-        S().calls.clear();
+        S().armed = 0;
+        // Counters are zeroed, never freed: callers' caches keep pointing at them.
+        std::unique_lock callsLock(S().callsMutex);
+        for (auto& [name, counter] : S().calls) *counter = 0;
         hooks = S().resetHooks;
     }
     for (auto& hook : hooks) hook();
@@ -75,17 +91,19 @@ std::optional<std::filesystem::path> DriveFolder(char drive) {
 void FailCall(std::string_view function, unsigned occurrence, std::uint32_t error, unsigned times) {
     std::lock_guard lock(S().mutex);
     S().faults[std::string(function)] = FaultPlan{occurrence == 0 ? 0 : occurrence - 1, times, error};
+    S().armed = S().faults.size();
 }
 
 void ClearFaults() {
     std::lock_guard lock(S().mutex);
     S().faults.clear();
+    S().armed = 0;
 }
 
 unsigned CallCount(std::string_view function) {
-    std::lock_guard lock(S().mutex);
+    std::shared_lock lock(S().callsMutex);
     auto it = S().calls.find(function);
-    return it == S().calls.end() ? 0 : it->second;
+    return it == S().calls.end() ? 0 : it->second->load();
 }
 
 OpenCounts Open() {
@@ -115,11 +133,33 @@ void OnReset(std::function<void()> reset) {
     S().resetHooks.push_back(std::move(reset));
 }
 
+namespace {
+
+// The call counter of a function. Every emulated call counts itself, so a small cache
+// per thread maps the call site's name to its counter without taking a lock.
+std::atomic<unsigned>& CounterFor(std::string_view function) {
+    struct Entry {
+        const char* data = nullptr;
+        std::string_view name;  // the counter's own key, which lives as long as the process
+        std::atomic<unsigned>* counter = nullptr;
+    };
+    thread_local Entry cache[64];
+    Entry& entry = cache[(reinterpret_cast<std::uintptr_t>(function.data()) >> 3) & 63];
+    if (entry.data == function.data() && entry.name == function) return *entry.counter;
+    std::unique_lock lock(S().callsMutex);
+    auto it = S().calls.find(function);
+    if (it == S().calls.end())
+        it = S().calls.emplace(std::string(function), std::make_unique<std::atomic<unsigned>>(0)).first;
+    entry = Entry{function.data(), it->first, it->second.get()};
+    return *it->second;
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> Fault(std::string_view function) {
+    ++CounterFor(function);
+    if (S().armed.load(std::memory_order_acquire) == 0) return std::nullopt;
     std::lock_guard lock(S().mutex);
-    auto call = S().calls.find(function);
-    if (call == S().calls.end()) call = S().calls.emplace(std::string(function), 0).first;
-    ++call->second;
     auto it = S().faults.find(function);
     if (it == S().faults.end()) return std::nullopt;
     FaultPlan& plan = it->second;

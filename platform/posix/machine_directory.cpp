@@ -1,30 +1,17 @@
 #include "platform/machine_directory.h"
 
-#include <filesystem>
-#include <system_error>
+#include "platform/posix/sim_machinedir.h"
 
 namespace hostlens {
 
-// The parsers of the directory's files are not in yet: the folder is checked so that a
-// wrong path is reported, and the process runs against an empty machine.
+// The simulated machine becomes the one the directory describes; on failure it is left
+// empty and the message names the directory, then the file and place in it.
 bool LoadMachineDirectory(const std::string& dir, std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code code;
-    fs::file_status status = fs::status(dir, code);
-    if (!fs::exists(status)) {
-        error = "machine directory " + dir + ": no such folder";
-        return false;
-    }
-    if (!fs::is_directory(status)) {
-        error = "machine directory " + dir + ": not a folder";
-        return false;
-    }
-    fs::directory_iterator entries(dir, code);
-    if (code) {
-        error = "machine directory " + dir + ": cannot be read: " + code.message();
-        return false;
-    }
-    return true;
+    std::optional<std::string> failure = sim::LoadMachineDirectory(dir);
+    if (!failure) return true;
+    // Problems with the folder itself already start with its name.
+    error = "machine directory " + (failure->starts_with(dir + ": ") ? *failure : dir + ": " + *failure);
+    return false;
 }
 
 }  // namespace hostlens

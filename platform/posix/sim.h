@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,10 +16,41 @@
 
 namespace hostlens::sim {
 
+// What GetComputerNameExW reports, one member per COMPUTER_NAME_FORMAT. The physical
+// names differ from the others only on a cluster node.
+struct ComputerNameFacts {
+    std::u16string netbios = u"HOSTLENS-PC";
+    std::u16string dnsHostname = u"HOSTLENS-PC";
+    std::u16string dnsDomain;  // empty: a workgroup machine
+    std::u16string dnsFullyQualified = u"HOSTLENS-PC";
+    std::u16string physicalNetbios = u"HOSTLENS-PC";
+    std::u16string physicalDnsHostname = u"HOSTLENS-PC";
+    std::u16string physicalDnsDomain;
+    std::u16string physicalDnsFullyQualified = u"HOSTLENS-PC";
+};
+
+// The Windows edition and version: GetVersionExW (OSVERSIONINFOEXW), RtlGetVersion,
+// GetProductInfo, GetSystemMetrics, GetComputerNameExW. By default Windows 10 Pro 22H2.
+struct OsFacts {
+    std::uint32_t major = 10;
+    std::uint32_t minor = 0;
+    std::uint32_t build = 19045;
+    std::uint16_t servicePackMajor = 0;
+    std::uint16_t servicePackMinor = 0;
+    std::uint8_t productType = 1;      // VER_NT_WORKSTATION; 2 domain controller, 3 server
+    std::uint16_t suiteMask = 0x0110;  // VER_SUITE_* bits: SINGLEUSERTS | TERMINAL, as Windows 10 Pro reports
+    std::uint32_t productInfo = 0x30;  // PRODUCT_PROFESSIONAL
+    std::u16string csdVersion;         // "Service Pack 1"; empty without a service pack
+    // GetSystemMetrics values this machine sets (SM_* index -> value); an index not
+    // listed answers the layer's default.
+    std::map<int, int> systemMetrics;
+    ComputerNameFacts computerNames;
+};
+
 // Operating-system facts that the emulated API reports.
 struct Facts {
-    bool native64 = true;     // a 64-bit Windows ...
-    bool process64 = false;   // ... running this process as 32-bit code (WOW64)
+    bool native64 = true;    // a 64-bit Windows ...
+    bool process64 = false;  // ... running this process as 32-bit code (WOW64)
     // The clock in 100-nanosecond intervals since 1601-01-01 UTC (a FILETIME value),
     // frozen there; 0 follows the host's clock.
     std::uint64_t clock = 0;
@@ -30,6 +62,7 @@ struct Facts {
     std::uint32_t ansiCodePage = 1252;
     // What GetSystemPowerStatus reports; by default a desktop without a battery.
     SYSTEM_POWER_STATUS powerStatus{1, 128, 255, 0, 0xFFFFFFFF, 0xFFFFFFFF};
+    OsFacts os;
 };
 
 // Throws away the whole machine (registry, faults, facts, trace controller) and
@@ -70,8 +103,8 @@ void HideSystemExport(std::string_view module, std::string_view function);
 struct TracePoint {
     GUID messageGuid{};
     std::uint16_t number = 0;
-    std::uint8_t level = 0;  // decoded from the message number
-    std::uint32_t flag = 0;  // decoded from the message number
+    std::uint8_t level = 0;         // decoded from the message number
+    std::uint32_t flag = 0;         // decoded from the message number
     std::vector<std::string> args;  // raw bytes of each argument
     bool viaTraceEvent = false;     // emitted through TraceEvent (the fallback path)
 };

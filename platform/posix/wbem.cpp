@@ -192,9 +192,11 @@ public:
                                   LONG* flavor) override {
         if (auto error = Fault("IWbemClassObject::Get")) return static_cast<HRESULT>(*error);
         if (name == nullptr || flags != 0) return WBEM_E_INVALID_PARAMETER;
+        const std::size_t nameLength = std::u16string_view(name).size();
         for (std::size_t i = 0; i < properties_->size(); ++i) {
             const WmiProperty& property = (*properties_)[i];
-            if (CompareNoCase(property.name, name) != 0) continue;
+            // Lengths first: most names differ in length, and this runs for every value.
+            if (property.name.size() != nameLength || CompareNoCase(property.name, name) != 0) continue;
             if (value != nullptr) {
                 HRESULT hr = ToVariant(property.type, values_[i], *value);
                 if (FAILED(hr)) return hr;

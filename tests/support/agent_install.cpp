@@ -12,8 +12,9 @@ const WCHAR kAgentKey[] = W("SOFTWARE\\Orvix Security\\SetupEx\\Nuvex Agent");
 
 void WriteInstallPath(const WString& path) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     LSTATUS status = RegSetValueExW(key, W("Path"), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                                     static_cast<DWORD>((path.size() + 1) * sizeof(WCHAR)));
     RegCloseKey(key);

@@ -22,8 +22,8 @@ void MachineTest::SetUp() {
 void MachineTest::TearDown() {
     sim::ClearFaults();
     sim::OpenCounts after = sim::Open();
-    EXPECT_EQ(after, before_) << "left open: " << sim::Describe(after) << " (before the test: "
-                              << sim::Describe(before_) << ")";
+    EXPECT_EQ(after, before_) << "left open: " << sim::Describe(after)
+                              << " (before the test: " << sim::Describe(before_) << ")";
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
 }

@@ -124,15 +124,16 @@ void Repository::AddInstance(std::u16string_view ns, std::u16string_view classNa
     Instance instance(cls.def.properties.size());
     std::vector<bool> seen(instance.size(), false);
     for (const auto& [name, value] : values) {
-        std::string where = "class " + Quote(cls.def.name) + ", property " + Quote(name);
+        // Built only for a message: loading many instances must not pay for it.
+        auto where = [&] { return "class " + Quote(cls.def.name) + ", property " + Quote(name); };
         auto index = cls.def.FindProperty(name);
-        if (!index) throw std::invalid_argument(where + ": no such property");
-        if (seen[*index]) throw std::invalid_argument(where + ": given twice");
+        if (!index) throw std::invalid_argument(where() + ": no such property");
+        if (seen[*index]) throw std::invalid_argument(where() + ": given twice");
         seen[*index] = true;
         try {
             instance[*index] = ToCimValue(cls.def.properties[*index].type, value);
         } catch (const std::invalid_argument& e) {
-            throw std::invalid_argument(where + ": " + e.what());
+            throw std::invalid_argument(where() + ": " + e.what());
         }
     }
     cls.instances.push_back(std::move(instance));

@@ -1,0 +1,205 @@
+// Loading a machine directory. Every file is read and parsed before anything is
+// applied, so a malformed file is reported before the machine changes; a failure
+// while applying (a refusal of the registry or the WMI repository) resets it empty.
+#include "load.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "../registry_store.h"
+#include "apply.h"
+
+namespace hostlens::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using machinedir::MachineDescription;
+using machinedir::RegOperation;
+using machinedir::WmiClassFile;
+
+struct RegistryFile {
+    std::string name;  // "registry/10-software.reg"
+    std::vector<RegOperation> operations;
+};
+
+struct ClassFile {
+    std::string name;  // "wmi/root/cimv2/Win32_BIOS.json"
+    WmiClassFile parsed;
+};
+
+struct ParsedMachine {
+    std::optional<MachineDescription> facts;
+    std::vector<RegistryFile> registry;   // in the order they apply
+    std::vector<std::string> namespaces;  // folders below wmi/, parents first
+    std::vector<ClassFile> classes;
+};
+
+// The whole file into `content`; the reason when it cannot be read.
+std::optional<std::string> ReadFile(const fs::path& path, std::string& content) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return std::generic_category().message(errno);
+    char buffer[1 << 16];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, count);
+    if (std::ferror(file.get())) return std::generic_category().message(errno);
+    return std::nullopt;
+}
+
+std::string CannotRead(const std::string& name, const std::string& reason) {
+    return name + ": cannot read the file: " + reason;
+}
+
+// Capture tools on Windows may write ".REG" or ".Json": extensions compare without case.
+bool HasExtension(const fs::path& path, std::string_view extension) {
+    std::string actual = path.extension().string();
+    if (actual.size() != extension.size()) return false;
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        char c = actual[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
+// Folders the format reserves may be missing, but not be something else.
+std::optional<std::string> ExpectFolder(const fs::path& path, const std::string& name, bool& present) {
+    std::error_code ec;
+    fs::file_status status = fs::status(path, ec);
+    present = fs::is_directory(status);
+    if (!fs::exists(status) || present) return std::nullopt;
+    return name + ": not a folder";
+}
+
+std::optional<std::string> ParseFacts(const fs::path& dir, ParsedMachine& machine) {
+    fs::path path = dir / "machine.json";
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec))) return std::nullopt;
+    std::string text;
+    if (auto reason = ReadFile(path, text)) return CannotRead("machine.json", *reason);
+    auto parsed = machinedir::ParseMachineJson(text, "machine.json");
+    if (!parsed.ok()) return parsed.error->Message();
+    machine.facts = std::move(parsed.value);
+    return std::nullopt;
+}
+
+std::optional<std::string> ParseRegistry(const fs::path& dir, ParsedMachine& machine) {
+    fs::path folder = dir / "registry";
+    bool present = false;
+    if (auto error = ExpectFolder(folder, "registry", present)) return error;
+    if (!present) return std::nullopt;
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::error_code ignored;  // an entry that cannot be examined is reported when it is read
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (HasExtension(it->path(), ".reg") && !it->is_directory(ignored))
+            names.push_back(it->path().filename().string());
+    if (ec) return "registry: cannot list the folder: " + ec.message();
+    // Byte order, whatever the host's locale: the order a directory states must not
+    // depend on where it is loaded.
+    std::sort(names.begin(), names.end());
+    for (const std::string& fileName : names) {
+        std::string name = "registry/" + fileName;
+        std::string bytes;
+        if (auto reason = ReadFile(folder / fileName, bytes)) return CannotRead(name, *reason);
+        auto parsed = machinedir::ParseRegFile(std::string_view(bytes), name);
+        if (!parsed.ok()) return parsed.error->Message();
+        machine.registry.push_back(RegistryFile{std::move(name), std::move(parsed.value)});
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ParseWmi(const fs::path& dir, ParsedMachine& machine) {
+    fs::path folder = dir / "wmi";
+    bool present = false;
+    if (auto error = ExpectFolder(folder, "wmi", present)) return error;
+    if (!present) return std::nullopt;
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        // Hidden entries (".keep", an editor's ".swp") are not part of the machine.
+        if (it->path().filename().string().starts_with('.')) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        std::string relative = it->path().lexically_relative(folder).generic_string();
+        std::error_code ignored;  // an entry that cannot be examined is reported when it is read
+        if (it->is_directory(ignored))
+            machine.namespaces.push_back(relative);
+        else if (HasExtension(it->path(), ".json"))
+            files.push_back(relative);
+    }
+    if (ec) return "wmi: cannot list the folder: " + ec.message();
+    std::sort(machine.namespaces.begin(), machine.namespaces.end());
+    std::sort(files.begin(), files.end());
+    for (const std::string& relative : files) {
+        std::string name = "wmi/" + relative;
+        std::string text;
+        if (auto reason = ReadFile(folder / relative, text)) return CannotRead(name, *reason);
+        auto parsed = machinedir::ParseWmiClassFile(text, relative);
+        if (!parsed.ok()) return parsed.error->Message();
+        // Folders differing only in case are one namespace to WMI: a class in both
+        // would silently merge two files' instances.
+        for (const ClassFile& earlier : machine.classes)
+            if (detail::CompareNoCase(earlier.parsed.nameSpace, parsed.value.nameSpace) == 0 &&
+                detail::CompareNoCase(earlier.parsed.className, parsed.value.className) == 0)
+                return name + ": the class is already given by " + earlier.name;
+        machine.classes.push_back(ClassFile{std::move(name), std::move(parsed.value)});
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Apply(const fs::path& dir, const ParsedMachine& machine) {
+    std::error_code ec;
+    fs::path driveC = dir / "drive_c";
+    // Absolute, so that the machine keeps its drive when the process changes folder.
+    ResetMachine(fs::is_directory(driveC, ec) ? fs::absolute(driveC, ec) : fs::path());
+    Facts& facts = MachineFacts();
+    if (machine.facts) machinedir::ApplyFacts(*machine.facts, facts);
+
+    // A 64-bit machine has the 32-bit view's WOW6432Node with its Classes before an
+    // export adds to it; the first look through the 32-bit view makes them.
+    if (facts.native64) registry::KeyExists(u"HKEY_LOCAL_MACHINE\\SOFTWARE", registry::View::Bits32);
+    machinedir::RegistryApplier registry;
+    for (const RegistryFile& file : machine.registry)
+        if (auto error = registry.Apply(file.operations, file.name)) return error->Message();
+    registry.Finish(facts.clock);
+
+    for (const std::string& folder : machine.namespaces)
+        if (auto error = machinedir::ApplyWmiNamespace(folder)) return error;
+    for (const ClassFile& file : machine.classes)
+        if (auto error = machinedir::ApplyWmiClass(file.parsed, file.name)) return error;
+    return std::nullopt;
+}
+
+std::optional<std::string> Load(const fs::path& dir) {
+    std::error_code ec;
+    fs::file_status status = fs::status(dir, ec);
+    if (!fs::exists(status)) return dir.string() + ": no such folder";
+    if (!fs::is_directory(status)) return dir.string() + ": not a folder";
+    ParsedMachine machine;
+    if (auto error = ParseFacts(dir, machine)) return error;
+    if (auto error = ParseRegistry(dir, machine)) return error;
+    if (auto error = ParseWmi(dir, machine)) return error;
+    return Apply(dir, machine);
+}
+
+}  // namespace
+
+std::optional<std::string> LoadMachineDirectory(const fs::path& dir) {
+    std::optional<std::string> error;
+    try {
+        error = Load(dir);
+    } catch (const std::exception& e) {
+        // Out of memory, or a file system that fails under the iterators.
+        error = dir.string() + ": " + e.what();
+    }
+    if (error) ResetMachine();
+    return error;
+}
+
+}  // namespace hostlens::sim

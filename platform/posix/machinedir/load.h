@@ -1,0 +1,17 @@
+// The loader of machine directories: LoadMachineDirectory (sim_machinedir.h) and the
+// layer's start-up hook that loads the machine HOSTLENS_MACHINE names.
+#pragma once
+
+#include "../sim_machinedir.h"
+
+namespace hostlens::sim::machinedir {
+
+// The variable that names the machine directory of a process.
+inline constexpr const char* kMachineVariable = "HOSTLENS_MACHINE";
+
+// Loads the machine directory the environment names, if it names one. A failure is
+// reported on standard error and leaves the machine empty: a process without its
+// machine still runs, the way a program runs on a bare Windows installation.
+void LoadMachineFromEnvironment();
+
+}  // namespace hostlens::sim::machinedir
