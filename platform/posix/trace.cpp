@@ -319,8 +319,13 @@ HOSTLENS_WIN32_API TRACEHANDLE WINAPI GetTraceLoggerHandle(PVOID buffer) {
     return static_cast<const ControlHeader*>(buffer)->HistoricalContext;
 }
 
-HOSTLENS_WIN32_API UCHAR WINAPI GetTraceEnableLevel(TRACEHANDLE loggerHandle) {
-    if (auto fault = detail::Fault("GetTraceEnableLevel")) {
+namespace {
+
+// One value of a session's enable state: 0, with ERROR_INVALID_HANDLE as the last
+// error, for a handle that names no session.
+template <class Value>
+Value SessionValue(std::string_view function, TRACEHANDLE loggerHandle, Value Session::*member) {
+    if (auto fault = detail::Fault(function)) {
         SetLastError(*fault);
         return 0;
     }
@@ -330,21 +335,17 @@ HOSTLENS_WIN32_API UCHAR WINAPI GetTraceEnableLevel(TRACEHANDLE loggerHandle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    return it->second.level;
+    return it->second.*member;
+}
+
+}  // namespace
+
+HOSTLENS_WIN32_API UCHAR WINAPI GetTraceEnableLevel(TRACEHANDLE loggerHandle) {
+    return SessionValue("GetTraceEnableLevel", loggerHandle, &Session::level);
 }
 
 HOSTLENS_WIN32_API ULONG WINAPI GetTraceEnableFlags(TRACEHANDLE loggerHandle) {
-    if (auto fault = detail::Fault("GetTraceEnableFlags")) {
-        SetLastError(*fault);
-        return 0;
-    }
-    std::lock_guard lock(S().mutex);
-    auto it = S().sessions.find(loggerHandle);
-    if (it == S().sessions.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return it->second.flags;
+    return SessionValue("GetTraceEnableFlags", loggerHandle, &Session::flags);
 }
 
 HOSTLENS_WIN32_API ULONG TraceMessage(TRACEHANDLE loggerHandle, ULONG messageFlags, LPCGUID messageGuid,
