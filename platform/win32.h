@@ -30,15 +30,15 @@
 
 #include "posix/win32_types.h"
 #include "posix/win32_base.h"
-#include "posix/win32_module.h"
-#include "posix/win32_registry.h"
-#include "posix/win32_trace.h"
-#include "posix/win32_power.h"
-#include "posix/win32_oleauto.h"
-#include "posix/win32_com.h"
-#include "posix/win32_wbem.h"
-#include "posix/win32_time.h"
-#include "posix/win32_nls.h"
+#include "posix/modules/win32_module.h"
+#include "posix/registry/win32_registry.h"
+#include "posix/trace/win32_trace.h"
+#include "posix/power/win32_power.h"
+#include "posix/oleauto/win32_oleauto.h"
+#include "posix/com/win32_com.h"
+#include "posix/com/win32_wbem.h"
+#include "posix/time/win32_time.h"
+#include "posix/nls/win32_nls.h"
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "win32_base.h"
+#include "platform/posix/win32_base.h"
 
 namespace {
 thread_local DWORD t_lastError = 0;

@@ -2,7 +2,7 @@
 // reader/writer lock that the library uses as its plain mutex.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 // Win32 error codes (winerror.h values).
 #define ERROR_SUCCESS 0L

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/sim.h"
-#include "platform/posix/sim_wmi.h"
+#include "platform/posix/machine/sim.h"
+#include "platform/posix/com/sim_wmi.h"
 #include "wmi/wmi_mng.h"
 
 namespace {

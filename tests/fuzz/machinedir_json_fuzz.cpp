@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/posix/machinedir/machine_json.h"
-#include "platform/posix/machinedir/wmi_class_file.h"
+#include "platform/posix/machine/directory/machine_json.h"
+#include "platform/posix/machine/directory/wmi_class_file.h"
 
 using namespace hostlens::sim::machinedir;
 

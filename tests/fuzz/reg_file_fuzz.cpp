@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/posix/machinedir/reg_file.h"
+#include "platform/posix/machine/directory/reg_file.h"
 
 using namespace hostlens::sim::machinedir;
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/machine.h"
-#include "platform/posix/wmi/number.h"
-#include "platform/posix/wmi/wql.h"
-#include "platform/posix/wmi/wql_like.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/wmi/number.h"
+#include "platform/posix/com/wmi/wql.h"
+#include "platform/posix/com/wmi/wql_like.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // scratch folder, and nothing left open after it.
 #include "api_test.h"
 
-#include "platform/posix/sim.h"
+#include "platform/posix/machine/sim.h"
 
 namespace hostlens::test {
 

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "platform/posix/machine.h"
+#include "platform/posix/machine/machine.h"
 
 namespace hostlens::test {
 

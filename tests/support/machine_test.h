@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "platform/posix/sim.h"
+#include "platform/posix/machine/sim.h"
 #include "platform/win32.h"
 
 namespace hostlens::test {

@@ -7,7 +7,7 @@
 #include "support/agent_install.h"
 #include "hostlens/Exports.h"
 #include "support/machine_test.h"
-#include "platform/posix/sim_wmi.h"
+#include "platform/posix/com/sim_wmi.h"
 #include "support/test_logger.h"
 
 namespace hostlens::test {

@@ -3,9 +3,9 @@
 #include <mutex>
 #include <vector>
 
-#include "com_object.h"
-#include "machine.h"
-#include "win32_com.h"
+#include "platform/posix/com/com_object.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/win32_com.h"
 
 HOSTLENS_WIN32_API const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <functional>
 
-#include "machine.h"
-#include "win32_com.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/win32_com.h"
 
 namespace hostlens::sim::detail {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "com_object.h"
-#include "machine.h"
-#include "win32_oleauto.h"
-#include "win32_wbem.h"
-#include "wmi/repository.h"
-#include "wmi/wql.h"
+#include "platform/posix/com/com_object.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/oleauto/win32_oleauto.h"
+#include "platform/posix/com/win32_wbem.h"
+#include "platform/posix/com/wmi/repository.h"
+#include "platform/posix/com/wmi/wql.h"
 
 HOSTLENS_WIN32_API const CLSID CLSID_WbemLocator = {
     0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};

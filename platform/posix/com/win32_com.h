@@ -1,8 +1,8 @@
 // COM: IUnknown, apartments, object creation and proxy security.
 #pragma once
 
-#include "win32_base.h"
-#include "win32_types.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/win32_types.h"
 
 #define STDMETHOD(method) virtual HRESULT STDMETHODCALLTYPE method
 #define STDMETHOD_(type, method) virtual type STDMETHODCALLTYPE method

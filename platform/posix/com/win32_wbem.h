@@ -1,8 +1,8 @@
 // The WMI client interfaces, in the vtable order of the Windows headers.
 #pragma once
 
-#include "win32_com.h"
-#include "win32_oleauto.h"
+#include "platform/posix/com/win32_com.h"
+#include "platform/posix/oleauto/win32_oleauto.h"
 
 using CIMTYPE = LONG;
 

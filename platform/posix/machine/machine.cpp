@@ -1,5 +1,5 @@
 // The machine: facts, drive folders, fault injection and resource counts.
-#include "machine.h"
+#include "platform/posix/machine/machine.h"
 
 #include <array>
 #include <map>

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "sim.h"
+#include "platform/posix/machine/sim.h"
 
 namespace hostlens::sim::detail {
 

@@ -1,6 +1,6 @@
 #include "platform/machine_directory.h"
 
-#include "platform/posix/sim_machinedir.h"
+#include "platform/posix/machine/sim_machinedir.h"
 
 namespace hostlens {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "win32_types.h"
-#include "win32_power.h"
+#include "platform/posix/win32_types.h"
+#include "platform/posix/power/win32_power.h"
 
 namespace hostlens::sim {
 

@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-#include "machine.h"
-#include "win32_base.h"
-#include "win32_module.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/modules/win32_module.h"
 
 namespace hostlens::sim {
 namespace {

@@ -3,7 +3,7 @@
 // is a shared library found through the simulated machine's drive folders.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
 #define DLL_PROCESS_DETACH 0

@@ -27,9 +27,9 @@
 #include <string>
 #include <string_view>
 
-#include "machine.h"
-#include "win32_base.h"
-#include "win32_nls.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/nls/win32_nls.h"
 
 namespace {
 

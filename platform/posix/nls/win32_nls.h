@@ -2,7 +2,7 @@
 // and UTF-16.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 #define CP_ACP 0
 #define CP_OEMCP 1

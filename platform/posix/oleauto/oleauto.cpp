@@ -12,10 +12,10 @@
 #include <cstring>
 #include <string>
 
-#include "machine.h"
-#include "win32_base.h"
-#include "win32_com.h"
-#include "win32_oleauto.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/com/win32_com.h"
+#include "platform/posix/oleauto/win32_oleauto.h"
 
 namespace {
 

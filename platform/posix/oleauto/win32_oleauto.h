@@ -1,7 +1,7 @@
 // OLE Automation values: BSTR, VARIANT and SAFEARRAY, laid out as on Windows.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 using OLECHAR = WCHAR;
 using LPOLESTR = OLECHAR*;

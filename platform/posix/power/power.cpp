@@ -1,7 +1,7 @@
 // Power status: what the machine's power facts say.
-#include "machine.h"
-#include "win32_base.h"
-#include "win32_power.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/power/win32_power.h"
 
 HOSTLENS_WIN32_API BOOL WINAPI GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
     if (auto error = hostlens::sim::detail::Fault("GetSystemPowerStatus")) {

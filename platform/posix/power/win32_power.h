@@ -1,7 +1,7 @@
 // Power status.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 struct SYSTEM_POWER_STATUS {
     BYTE ACLineStatus;

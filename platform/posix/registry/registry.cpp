@@ -30,10 +30,10 @@
 #include <cstring>
 #include <memory>
 
-#include "machine.h"
-#include "registry_tree.h"
-#include "win32_base.h"
-#include "win32_registry.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/registry/registry_tree.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/registry/win32_registry.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "registry_store.h"
+#include "platform/posix/registry/registry_store.h"
 
 #include <array>
 #include <utility>
 
-#include "machine.h"
-#include "registry_tree.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/registry/registry_tree.h"
 
 namespace hostlens::sim::registry {
 namespace {

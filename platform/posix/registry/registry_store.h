@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 namespace hostlens::sim::registry {
 

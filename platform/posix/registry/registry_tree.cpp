@@ -1,9 +1,9 @@
-#include "registry_tree.h"
+#include "platform/posix/registry/registry_tree.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "machine.h"
+#include "platform/posix/machine/machine.h"
 
 namespace hostlens::sim::registry::tree {
 namespace {

@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "registry_store.h"
-#include "win32_base.h"
-#include "win32_registry.h"
+#include "platform/posix/registry/registry_store.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/registry/win32_registry.h"
 
 namespace hostlens::sim::registry::tree {
 

@@ -1,7 +1,7 @@
 // The registry: predefined roots, both views of a 64-bit machine, typed values.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))

@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "machine.h"
-#include "win32_base.h"
-#include "win32_time.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/time/win32_time.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // time zones.
 #pragma once
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 struct TIME_ZONE_INFORMATION {
     LONG Bias;  // UTC minus local time, in minutes

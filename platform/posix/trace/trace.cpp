@@ -22,10 +22,10 @@
 #include <utility>
 #include <vector>
 
-#include "machine.h"
-#include "trace_text.h"
-#include "win32_base.h"
-#include "win32_trace.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/trace/trace_text.h"
+#include "platform/posix/win32_base.h"
+#include "platform/posix/trace/win32_trace.h"
 
 namespace hostlens::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "trace_text.h"
+#include "platform/posix/trace/trace_text.h"
 
 #include <time.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "machine.h"
+#include "platform/posix/machine/machine.h"
 
 namespace hostlens::sim::detail {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim.h"
+#include "platform/posix/machine/sim.h"
 
 namespace hostlens::sim::detail {
 

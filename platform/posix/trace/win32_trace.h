@@ -4,7 +4,7 @@
 
 #include <cstdarg>
 
-#include "win32_types.h"
+#include "platform/posix/win32_types.h"
 
 using TRACEHANDLE = ULONG64;
 using PTRACEHANDLE = TRACEHANDLE*;

@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/machine.h"
-#include "platform/posix/sim_wmi.h"
-#include "platform/posix/wmi/cim.h"
-#include "platform/posix/wmi/wql.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/sim_wmi.h"
+#include "platform/posix/com/wmi/cim.h"
+#include "platform/posix/com/wmi/wql.h"
 #include "support/machine_test.h"
 
 namespace hostlens {

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/machine.h"
-#include "platform/posix/registry_store.h"
-#include "platform/posix/sim_machinedir.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/registry/registry_store.h"
+#include "platform/posix/machine/sim_machinedir.h"
 #include "platform/win32.h"
 #include "support/machine_test.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/machinedir/iso8601.h"
-#include "platform/posix/machinedir/machine_json.h"
-#include "platform/posix/machinedir/reg_file.h"
-#include "platform/posix/machinedir/wmi_class_file.h"
+#include "platform/posix/machine/directory/iso8601.h"
+#include "platform/posix/machine/directory/machine_json.h"
+#include "platform/posix/machine/directory/reg_file.h"
+#include "platform/posix/machine/directory/wmi_class_file.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/registry_store.h"
+#include "platform/posix/registry/registry_store.h"
 #include "support/machine_test.h"
 
 namespace hostlens::test {

@@ -1,12 +1,12 @@
-#include "cim.h"
+#include "platform/posix/com/wmi/cim.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 
-#include "../machine.h"
-#include "number.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/wmi/number.h"
 
 namespace hostlens::sim::wmi {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "../sim_wmi.h"
+#include "platform/posix/com/sim_wmi.h"
 
 namespace hostlens::sim::wmi {
 

@@ -1,4 +1,4 @@
-#include "number.h"
+#include "platform/posix/com/wmi/number.h"
 
 #include <charconv>
 #include <cmath>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include "../sim_wmi.h"
+#include "platform/posix/com/sim_wmi.h"
 
 namespace hostlens::sim::wmi {
 

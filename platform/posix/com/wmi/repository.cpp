@@ -1,10 +1,10 @@
-#include "repository.h"
+#include "platform/posix/com/wmi/repository.h"
 
 #include <mutex>
 #include <stdexcept>
 
-#include "../machine.h"
-#include "cim.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/wmi/cim.h"
 
 namespace hostlens::sim::wmi {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../sim_wmi.h"
+#include "platform/posix/com/sim_wmi.h"
 
 namespace hostlens::sim::wmi {
 

@@ -1,7 +1,7 @@
 // The WMI part of the test interface, over the machine's repository.
-#include "../sim_wmi.h"
+#include "platform/posix/com/sim_wmi.h"
 
-#include "repository.h"
+#include "platform/posix/com/wmi/repository.h"
 
 namespace hostlens::sim {
 

@@ -36,8 +36,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../win32_types.h"
-#include "repository.h"
+#include "platform/posix/win32_types.h"
+#include "platform/posix/com/wmi/repository.h"
 
 namespace hostlens::sim::wmi {
 

@@ -5,11 +5,11 @@
 #include <compare>
 #include <optional>
 
-#include "../machine.h"
-#include "cim.h"
-#include "number.h"
-#include "wql.h"
-#include "wql_parser.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/com/wmi/cim.h"
+#include "platform/posix/com/wmi/number.h"
+#include "platform/posix/com/wmi/wql.h"
+#include "platform/posix/com/wmi/wql_parser.h"
 
 namespace hostlens::sim::wmi {
 namespace {

@@ -1,10 +1,10 @@
-#include "wql_lexer.h"
+#include "platform/posix/com/wmi/wql_lexer.h"
 
 #include <array>
 #include <cstdio>
 #include <utility>
 
-#include "../machine.h"
+#include "platform/posix/machine/machine.h"
 
 namespace hostlens::sim::wmi {
 namespace {

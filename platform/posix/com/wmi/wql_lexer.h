@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "number.h"
+#include "platform/posix/com/wmi/number.h"
 
 namespace hostlens::sim::wmi {
 

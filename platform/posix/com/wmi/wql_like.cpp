@@ -1,4 +1,4 @@
-#include "wql_like.h"
+#include "platform/posix/com/wmi/wql_like.h"
 
 namespace hostlens::sim::wmi {
 namespace {

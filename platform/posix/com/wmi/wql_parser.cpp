@@ -1,8 +1,8 @@
-#include "wql_parser.h"
+#include "platform/posix/com/wmi/wql_parser.h"
 
 #include <optional>
 
-#include "wql_lexer.h"
+#include "platform/posix/com/wmi/wql_lexer.h"
 
 namespace hostlens::sim::wmi {
 namespace {

@@ -8,9 +8,9 @@
 #include <variant>
 #include <vector>
 
-#include "../sim_wmi.h"
-#include "wql.h"
-#include "wql_like.h"
+#include "platform/posix/com/sim_wmi.h"
+#include "platform/posix/com/wmi/wql.h"
+#include "platform/posix/com/wmi/wql_like.h"
 
 namespace hostlens::sim::wmi {
 

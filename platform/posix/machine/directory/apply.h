@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "../machine.h"
-#include "machine_json.h"
-#include "reg_file.h"
-#include "wmi_class_file.h"
+#include "platform/posix/machine/machine.h"
+#include "platform/posix/machine/directory/machine_json.h"
+#include "platform/posix/machine/directory/reg_file.h"
+#include "platform/posix/machine/directory/wmi_class_file.h"
 
 namespace hostlens::sim::machinedir {
 

@@ -1,5 +1,5 @@
 // machine.json's facts onto the machine's.
-#include "apply.h"
+#include "platform/posix/machine/directory/apply.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

@@ -2,8 +2,8 @@
 // paths name the stored keys, SOFTWARE\WOW6432Node included.
 #include <utility>
 
-#include "../registry_store.h"
-#include "apply.h"
+#include "platform/posix/registry/registry_store.h"
+#include "platform/posix/machine/directory/apply.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

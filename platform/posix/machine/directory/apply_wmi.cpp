@@ -2,9 +2,9 @@
 #include <stdexcept>
 #include <variant>
 
-#include "../sim_wmi.h"
-#include "apply.h"
-#include "json_text.h"
+#include "platform/posix/com/sim_wmi.h"
+#include "platform/posix/machine/directory/apply.h"
+#include "platform/posix/machine/directory/json_text.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "load.h"
+#include "platform/posix/machine/directory/load.h"
 
 namespace hostlens::sim::machinedir {
 

@@ -1,4 +1,4 @@
-#include "iso8601.h"
+#include "platform/posix/machine/directory/iso8601.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

@@ -1,4 +1,4 @@
-#include "json_text.h"
+#include "platform/posix/machine/directory/json_text.h"
 
 #include <algorithm>
 #include <cmath>

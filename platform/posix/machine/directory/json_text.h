@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "parse_error.h"
+#include "platform/posix/machine/directory/parse_error.h"
 
 namespace hostlens::sim::machinedir::json {
 

@@ -1,7 +1,7 @@
 // Loading a machine directory. Every file is read and parsed before anything is
 // applied, so a malformed file is reported before the machine changes; a failure
 // while applying (a refusal of the registry or the WMI repository) resets it empty.
-#include "load.h"
+#include "platform/posix/machine/directory/load.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "../registry_store.h"
-#include "apply.h"
+#include "platform/posix/registry/registry_store.h"
+#include "platform/posix/machine/directory/apply.h"
 
 namespace hostlens::sim {
 namespace {

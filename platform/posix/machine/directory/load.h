@@ -2,7 +2,7 @@
 // layer's start-up hook that loads the machine HOSTLENS_MACHINE names.
 #pragma once
 
-#include "../sim_machinedir.h"
+#include "platform/posix/machine/sim_machinedir.h"
 
 namespace hostlens::sim::machinedir {
 

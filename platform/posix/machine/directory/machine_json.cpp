@@ -1,10 +1,10 @@
-#include "machine_json.h"
+#include "platform/posix/machine/directory/machine_json.h"
 
 #include <algorithm>
 #include <functional>
 #include <vector>
 
-#include "json_text.h"
+#include "platform/posix/machine/directory/json_text.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

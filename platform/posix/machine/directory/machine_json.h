@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "iso8601.h"
-#include "parse_error.h"
+#include "platform/posix/machine/directory/iso8601.h"
+#include "platform/posix/machine/directory/parse_error.h"
 
 namespace hostlens::sim::machinedir {
 

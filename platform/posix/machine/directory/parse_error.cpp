@@ -1,4 +1,4 @@
-#include "parse_error.h"
+#include "platform/posix/machine/directory/parse_error.h"
 
 namespace hostlens::sim::machinedir {
 

@@ -1,6 +1,6 @@
-#include "reg_file.h"
+#include "platform/posix/machine/directory/reg_file.h"
 
-#include "../machine.h"
+#include "platform/posix/machine/machine.h"
 
 #include <algorithm>
 

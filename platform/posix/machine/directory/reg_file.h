@@ -15,8 +15,8 @@
 #include <variant>
 #include <vector>
 
-#include "iso8601.h"
-#include "parse_error.h"
+#include "platform/posix/machine/directory/iso8601.h"
+#include "platform/posix/machine/directory/parse_error.h"
 
 namespace hostlens::sim::machinedir {
 

@@ -1,4 +1,4 @@
-#include "wmi_class_file.h"
+#include "platform/posix/machine/directory/wmi_class_file.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "json_text.h"
+#include "platform/posix/machine/directory/json_text.h"
 
 namespace hostlens::sim::machinedir {
 namespace {

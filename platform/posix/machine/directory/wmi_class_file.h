@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "parse_error.h"
+#include "platform/posix/machine/directory/parse_error.h"
 
 namespace hostlens::sim::machinedir {
 
