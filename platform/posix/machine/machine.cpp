@@ -37,6 +37,12 @@ struct State {
     std::shared_mutex callsMutex;
     std::unordered_map<std::string, std::unique_ptr<std::atomic<unsigned>>, TextHash, std::equal_to<>> calls;
     std::vector<std::function<void()>> resetHooks;
+    // The calls since the mark, while recording.
+    std::mutex recordMutex;
+    std::atomic<bool> recording{false};
+    std::vector<RecordedCall> recorded;
+    std::unordered_map<std::string, unsigned, TextHash, std::equal_to<>> recordedCounts;
+    std::atomic<unsigned> injected{0};
 };
 
 State& S() {
@@ -68,6 +74,13 @@ void ResetMachine(const std::filesystem::path& driveC) {
         std::unique_lock callsLock(S().callsMutex);
         for (auto& [name, counter] : S().calls) *counter = 0;
         hooks = S().resetHooks;
+    }
+    {
+        std::lock_guard lock(S().recordMutex);
+        S().recording = false;
+        S().recorded.clear();
+        S().recordedCounts.clear();
+        S().injected = 0;
     }
     for (auto& hook : hooks) hook();
 }
@@ -104,6 +117,23 @@ unsigned CallCount(std::string_view function) {
     std::shared_lock lock(S().callsMutex);
     auto it = S().calls.find(function);
     return it == S().calls.end() ? 0 : it->second->load();
+}
+
+void MarkCalls() {
+    std::lock_guard lock(S().recordMutex);
+    S().recorded.clear();
+    S().recordedCounts.clear();
+    S().injected = 0;
+    S().recording = true;
+}
+
+std::vector<RecordedCall> CallsSinceMark() {
+    std::lock_guard lock(S().recordMutex);
+    return S().recorded;
+}
+
+unsigned FaultsInjectedSinceMark() {
+    return S().injected.load();
 }
 
 OpenCounts Open() {
@@ -156,8 +186,21 @@ std::atomic<unsigned>& CounterFor(std::string_view function) {
 
 }  // namespace
 
+namespace {
+
+void Record(std::string_view function) {
+    std::lock_guard lock(S().recordMutex);
+    if (!S().recording) return;
+    auto it = S().recordedCounts.find(function);
+    if (it == S().recordedCounts.end()) it = S().recordedCounts.emplace(std::string(function), 0).first;
+    S().recorded.push_back(RecordedCall{it->first, ++it->second});
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> Fault(std::string_view function) {
     ++CounterFor(function);
+    if (S().recording.load(std::memory_order_acquire)) Record(function);
     if (S().armed.load(std::memory_order_acquire) == 0) return std::nullopt;
     std::lock_guard lock(S().mutex);
     auto it = S().faults.find(function);
@@ -169,6 +212,7 @@ std::optional<std::uint32_t> Fault(std::string_view function) {
     }
     if (plan.times == 0) return std::nullopt;
     --plan.times;
+    ++S().injected;
     return plan.error;
 }
 

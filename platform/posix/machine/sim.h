@@ -80,6 +80,21 @@ void ClearFaults();
 // How many times `function` was called since the machine was reset.
 unsigned CallCount(std::string_view function);
 
+// The calls made since a mark, in the order they were made (from every thread):
+// the function's name as FailCall takes it, and which of its calls since the mark
+// this was (1 = the first). A fault armed with FailCall(function, occurrence, ...)
+// right after MarkCalls() hits exactly that call when the same work is done again.
+struct RecordedCall {
+    std::string function;
+    unsigned occurrence = 0;
+    bool operator==(const RecordedCall&) const = default;
+};
+// Starts recording, forgetting what was recorded before; a reset stops it.
+void MarkCalls();
+std::vector<RecordedCall> CallsSinceMark();
+// How many calls failed on demand since the mark.
+unsigned FaultsInjectedSinceMark();
+
 // What is still open in the process.
 struct OpenCounts {
     long keys = 0;
