@@ -16,7 +16,9 @@ bool GetInstallPath(WString& path) {
         return false;
     DWORD size = 0;
     RegQueryValueExW(key.Get(), kPathValue, nullptr, nullptr, nullptr, &size);
-    std::vector<BYTE> data(size);
+    // Never a null buffer: after a failed size query the size is still 0, and a null
+    // buffer would turn the read into another size query that succeeds without data.
+    std::vector<BYTE> data(size > 0 ? size : 1);
     if (RegQueryValueExW(key.Get(), kPathValue, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS)
         return false;
     // The text up to its first NUL, or to the end of the data when it has none.
