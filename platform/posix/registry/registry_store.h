@@ -8,8 +8,9 @@
 //   HKEY_CURRENT_USER\Software\Classes is not modelled). HKEY_CURRENT_USER is
 //   HKEY_USERS\<SID> of the calling thread's user; when that user's hive is not
 //   loaded it is HKEY_USERS\.DEFAULT, as on Windows.
-// - Names of keys and values compare without case and keep the case they were
-//   created with. Subkeys are kept (and enumerated) sorted by name without case, as
+// - Names of keys and values compare without case, as Windows compares them (each
+//   UTF-16 code unit upper-cased by its table, nls/upcase.h), and keep the case they
+//   were created with. Subkeys are kept (and enumerated) sorted by name without case, as
 //   the hive's index sorts them; values in the order they were first set.
 // - A fresh machine has HKLM\SOFTWARE, HKLM\SOFTWARE\Classes, HKLM\SYSTEM,
 //   HKU\.DEFAULT and HKU\S-1-5-18, and nothing else. On a 64-bit machine,

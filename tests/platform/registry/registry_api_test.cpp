@@ -571,5 +571,39 @@ TEST_F(RegistryApiTest, HandlesAllowOnlyTheRightsTheyWereOpenedWith) {
     }
 }
 
+TEST_F(RegistryApiTest, NamesCompareWithoutCaseAsWindowsDoes) {
+    struct Case {
+        const char* what;
+        const WCHAR* name;
+        const WCHAR* other;
+        bool same;
+    };
+    const Case cases[] = {
+        {"Latin-1", W("Caf\u00e9 \u00ff"), W("CAF\u00c9 \u0178"), true},
+        {"Cyrillic", W("\u041a\u043b\u044e\u0447"), W("\u041a\u041b\u042e\u0427"), true},
+        {"Greek", W("\u03c3\u03bf\u03c6\u03af\u03b1"), W("\u03a3\u039f\u03a6\u038a\u0391"), true},
+        {"full-width Latin", W("\uff41\uff42"), W("\uff21\uff22"), true},
+        // Each UTF-16 code unit is upper-cased alone: surrogates stay as they are.
+        {"Deseret, outside the BMP", W("\U00010428"), W("\U00010400"), false},
+        {"no expansion", W("Stra\u00dfe"), W("STRASSE"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Create(c.name);
+        Key other;
+        DWORD disposition = 0;
+        ASSERT_EQ(RegCreateKeyExW(Root(), c.other, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, other.out(),
+                                  &disposition),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(disposition, c.same ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY);
+        other.Reset();
+        Set(Root(), c.name, REG_DWORD, Dword(1));
+        EXPECT_EQ(RegQueryValueExW(Root(), c.other, nullptr, nullptr, nullptr, nullptr),
+                  c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        RegDeleteTreeW(Root(), c.name);
+        RegDeleteTreeW(Root(), c.other);
+    }
+}
+
 }  // namespace
 }  // namespace hostlens::test
