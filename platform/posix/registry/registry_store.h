@@ -35,9 +35,13 @@ namespace hostlens::sim::registry {
 //   is how 64-bit programs see the registry and how an export (.reg) writes it.
 // Bits32: as a 32-bit program sees it: HKLM\SOFTWARE\X is stored under
 //   HKLM\SOFTWARE\WOW6432Node\X. A path that already names WOW6432Node below
-//   HKLM\SOFTWARE is not redirected a second time. The whole of HKLM\SOFTWARE is
-//   redirected, Classes included: the keys Windows shares between the views or links
-//   elsewhere (some Classes subkeys, ...) are not modelled.
+//   HKLM\SOFTWARE is not redirected a second time. The keys that Windows 7 and later
+//   share between the views (wow64_keys.h: Classes but for CLSID, Interface and a few
+//   others, ...\CurrentVersion\Group Policy, Policies, ...) are not redirected: both
+//   views reach the one key stored at the native path. Not modelled: the links that
+//   make HKLM\SOFTWARE\Classes\WOW6432Node an alias of
+//   HKLM\SOFTWARE\WOW6432Node\Classes, and the 32-bit view's enumeration of
+//   WOW6432Node, which lists only the keys stored there (not the shared ones).
 enum class View { Native, Bits32 };
 
 // Key paths start with their root, as in a registry export:

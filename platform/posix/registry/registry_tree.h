@@ -27,6 +27,9 @@ struct Value {
 
 struct Node {
     std::u16string name;  // as created
+    // The key it hangs from (null for a root). Valid while the node is not deleted:
+    // a key is deleted with everything below it.
+    Node* parent = nullptr;
     // Sorted by name without case: found by binary search, enumerated by index.
     std::vector<std::shared_ptr<Node>> subkeys;
     std::vector<Value> values;  // in the order they were first set
@@ -34,7 +37,8 @@ struct Node {
     // Set when the key is deleted: handles still hold the node and must answer
     // ERROR_KEY_DELETED, even after a key of the same name is created again.
     bool deleted = false;
-    // HKLM\SOFTWARE: the 32-bit view of its subtree is its WOW6432Node subkey.
+    // HKLM\SOFTWARE: in the 32-bit view its subtree is its WOW6432Node subkey's, but
+    // for the keys the views share (wow64_keys.h).
     bool redirects32 = false;
 
     std::shared_ptr<Node> Find(std::u16string_view name) const;
@@ -95,6 +99,8 @@ struct Walk {
     bool created = false;          // the key reached did not exist before
 };
 // Follows `path` from `start` as `view` sees it, creating missing keys if `create`.
+// In the 32-bit view a path through HKLM\SOFTWARE is mapped as a whole, also when it
+// starts at a key below SOFTWARE: the start's own path counts.
 Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<std::u16string_view>& path,
             View view, bool create);
 

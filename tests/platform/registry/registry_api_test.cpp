@@ -675,5 +675,55 @@ TEST_F(RegistryApiTest, NamesCompareWithoutCaseAsWindowsDoes) {
     }
 }
 
+// 64-bit Windows shares some keys below HKLM\SOFTWARE between its two views instead of
+// redirecting them. Runs against the machine's own HKLM on Windows, in keys of its own.
+TEST_F(RegistryApiTest, SomeSoftwareKeysAreSharedBetweenTheViews) {
+    struct Case {
+        const char* what;
+        const WCHAR* parent;  // below HKLM, of the test's key HostlensTest
+        bool shared;
+    };
+    const Case cases[] = {
+        {"a vendor's key is redirected", W("SOFTWARE"), false},
+        {"Group Policy is shared", W("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Group Policy"), true},
+        {"Policies is shared", W("SOFTWARE\\Policies"), true},
+        {"Classes is shared", W("SOFTWARE\\Classes"),
+         !WineDiffers("HKLM\\SOFTWARE\\Classes is redirected in the 32-bit view, not shared")},
+        {"CLSID below Classes is redirected", W("SOFTWARE\\Classes\\CLSID"), false},
+    };
+    // Through the parent opened in one view: the test's key is created, written, read
+    // or deleted there.
+    auto parent = [](const Case& c, DWORD view, Key& key) {
+        return RegCreateKeyExW(HKEY_LOCAL_MACHINE, c.parent, 0, nullptr, 0,
+                               KEY_READ | KEY_CREATE_SUB_KEY | view, nullptr, key.out(), nullptr);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Key native, wow;
+        ASSERT_EQ(parent(c, KEY_WOW64_64KEY, native), ERROR_SUCCESS);
+        ASSERT_EQ(parent(c, KEY_WOW64_32KEY, wow), ERROR_SUCCESS);
+        for (auto [key, bits] : {std::pair{native.get(), DWORD{64}}, std::pair{wow.get(), DWORD{32}}}) {
+            Key test;
+            ASSERT_EQ(RegCreateKeyExW(key, W("HostlensTest"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      test.out(), nullptr),
+                      ERROR_SUCCESS);
+            Set(test.get(), W("Bits"), REG_DWORD, Dword(bits));
+        }
+        auto bitsIn = [](HKEY key) {
+            Key test;
+            DWORD bits = 0;
+            DWORD size = sizeof bits;
+            if (RegOpenKeyExW(key, W("HostlensTest"), 0, KEY_READ, test.out()) == ERROR_SUCCESS)
+                RegQueryValueExW(test.get(), W("Bits"), nullptr, nullptr, reinterpret_cast<BYTE*>(&bits),
+                                 &size);
+            return bits;
+        };
+        EXPECT_EQ(bitsIn(wow.get()), 32u);
+        EXPECT_EQ(bitsIn(native.get()), c.shared ? 32u : 64u);
+        RegDeleteTreeW(native.get(), W("HostlensTest"));
+        RegDeleteTreeW(wow.get(), W("HostlensTest"));
+    }
+}
+
 }  // namespace
 }  // namespace hostlens::test
