@@ -19,7 +19,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -75,14 +74,10 @@ std::optional<std::vector<ValueData>> Values(std::u16string_view path, View view
 std::optional<std::vector<std::u16string>> SubkeyNames(std::u16string_view path, View view = View::Native);
 
 // Last-write times. Creating a key, setting or deleting a value and creating or
-// deleting a subkey set the key's time to now; loaders set recorded times last.
+// deleting a subkey set the key's time to now by the machine's clock
+// (MachineFacts().clock, or the host's when that is 0); loaders set recorded times last.
 bool SetLastWriteTime(std::u16string_view path, FILETIME time, View view = View::Native);
 std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view = View::Native);
-
-// Where "now" comes from (an empty function: the host's clock). Kept when the machine
-// is reset: it is wiring, not machine state. It is called with the registry locked,
-// so it must not call into the registry.
-void SetClock(std::function<FILETIME()> now);
 
 // The user behind HKEY_CURRENT_USER for the calling thread: a SID string
 // ("S-1-5-21-..."); empty restores the default, the process's user LocalSystem

@@ -1,11 +1,11 @@
 #include "platform/posix/registry/registry_tree.h"
 
 #include <algorithm>
-#include <chrono>
 #include <span>
 
 #include "platform/posix/machine/machine.h"
 #include "platform/posix/registry/wow64_keys.h"
+#include "platform/posix/time/win32_time.h"
 
 namespace hostlens::sim::registry::tree {
 namespace {
@@ -25,15 +25,15 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
     return detail::CompareNoCase(a, b) == 0;
 }
 
-std::shared_ptr<Node> NewNode(State& state, std::u16string name) {
+std::shared_ptr<Node> NewNode(std::u16string name) {
     auto node = std::make_shared<Node>();
     node->name = std::move(name);
-    node->lastWrite = Now(state);
+    node->lastWrite = Now();
     return node;
 }
 
 std::shared_ptr<Node> AddSubkey(State& state, Node& parent, std::u16string_view name, bool parentIsMachine) {
-    auto child = NewNode(state, std::u16string(name));
+    auto child = NewNode(std::u16string(name));
     child->parent = &parent;
     child->redirects32 = parentIsMachine && SameName(name, kSoftware);
     auto at = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name, Less);
@@ -46,10 +46,10 @@ std::shared_ptr<Node> AddSubkey(State& state, Node& parent, std::u16string_view 
 // the first time the 32-bit view needs them (whether the machine is 64-bit is only
 // known then), as if they had always been there: SOFTWARE's time is left alone.
 std::shared_ptr<Node> MakeWow6432Node(State& state, Node& software) {
-    auto wow = NewNode(state, std::u16string(kWow6432Node));
+    auto wow = NewNode(std::u16string(kWow6432Node));
     wow->parent = &software;
     wow->lastWrite = software.lastWrite;
-    auto classes = NewNode(state, u"Classes");
+    auto classes = NewNode(u"Classes");
     classes->parent = wow.get();
     classes->lastWrite = software.lastWrite;
     wow->subkeys.push_back(classes);
@@ -119,8 +119,8 @@ void FollowBelowSoftware(State& state, Walk& walk, std::span<const std::u16strin
 // A fresh machine: the keys every Windows installation has and the hives loaded for
 // the process's user.
 void Populate(State& state) {
-    state.machine = NewNode(state, u"HKEY_LOCAL_MACHINE");
-    state.users = NewNode(state, u"HKEY_USERS");
+    state.machine = NewNode(u"HKEY_LOCAL_MACHINE");
+    state.users = NewNode(u"HKEY_USERS");
     auto software = AddSubkey(state, *state.machine, kSoftware, true);
     AddSubkey(state, *software, u"Classes", false);
     AddSubkey(state, *state.machine, u"SYSTEM", true);
@@ -176,15 +176,10 @@ Locked Lock() {
     return Locked{std::unique_lock(state.mutex), state};
 }
 
-FILETIME Now(State& state) {
-    if (state.clock) return state.clock();
-    // FILETIME counts 100 ns intervals since 1601-01-01; the host clock counts from 1970.
-    constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;
-    auto sinceUnixEpoch = std::chrono::system_clock::now().time_since_epoch();
-    auto ticks = static_cast<std::uint64_t>(
-                     std::chrono::duration_cast<std::chrono::nanoseconds>(sinceUnixEpoch).count() / 100) +
-                 kEpochDifference;
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+FILETIME Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);  // the machine's clock, or the host's when it has none
+    return now;
 }
 
 LSTATUS SplitPath(std::u16string_view path, std::vector<std::u16string_view>& components) {
@@ -260,14 +255,14 @@ Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<
 void DeleteSubtree(State& state, Node& parent, const std::shared_ptr<Node>& child) {
     std::erase(parent.subkeys, child);
     MarkDeleted(*child);
-    parent.lastWrite = Now(state);
+    parent.lastWrite = Now();
 }
 
 void ClearKey(State& state, Node& node) {
     for (auto& child : node.subkeys) MarkDeleted(*child);
     node.subkeys.clear();
     node.values.clear();
-    node.lastWrite = Now(state);
+    node.lastWrite = Now();
 }
 
 void SetValue(State& state, Node& node, std::u16string_view name, std::uint32_t type,
@@ -279,7 +274,7 @@ void SetValue(State& state, Node& node, std::u16string_view name, std::uint32_t 
     } else {
         node.values.push_back(Value{std::u16string(name), type, std::move(data)});
     }
-    node.lastWrite = Now(state);
+    node.lastWrite = Now();
 }
 
 }  // namespace hostlens::sim::registry::tree

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,7 +60,6 @@ struct State {
     // Live handles, looked up by the HKEY's value so a stale or made-up HKEY is
     // answered ERROR_INVALID_HANDLE without being dereferenced.
     std::unordered_map<const void*, std::unique_ptr<OpenKey>> handles;
-    std::function<FILETIME()> clock;
     // Bumped by each machine reset: thread-local users set before it no longer apply.
     std::atomic<std::uint64_t> generation{0};
 };
@@ -73,7 +71,9 @@ struct Locked {
 };
 Locked Lock();
 
-FILETIME Now(State& state);
+// The time of a write: the machine's clock (MachineFacts().clock, which follows the
+// host's when it is 0), as GetSystemTimeAsFileTime reports it.
+FILETIME Now();
 
 // Splits a relative key path into its components. A leading backslash is
 // ERROR_BAD_PATHNAME, as Windows answers for a relative name; repeated and trailing

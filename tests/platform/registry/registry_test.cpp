@@ -52,7 +52,6 @@ class RegistryTest : public MachineTest {
 protected:
     void TearDown() override {
         reg::SetThreadUser(u"");
-        reg::SetClock({});
         MachineTest::TearDown();
     }
 };
@@ -472,8 +471,8 @@ TEST_F(RegistryTest, StoreBuildsWhatTheCallsRead) {
 }
 
 TEST_F(RegistryTest, LastWriteTimesFollowTheClockAndTheLoader) {
-    std::uint64_t now = 130000000000000000ULL;
-    reg::SetClock([&] { return Time(now); });
+    std::uint64_t& now = sim::MachineFacts().clock;
+    now = 130000000000000000ULL;
 
     ASSERT_TRUE(reg::CreateKey(u"HKCU\\Software\\App\\Child"));
     EXPECT_EQ(Ticks(*reg::LastWriteTime(u"HKCU\\Software\\App\\Child")), now);
@@ -537,8 +536,8 @@ TEST_F(RegistryTest, LastWriteTimesFollowTheClockAndTheLoader) {
     RegCloseKey(app);
     EXPECT_FALSE(reg::SetLastWriteTime(u"HKCU\\Software\\Missing", Time(42)));
 
-    // Without a clock set, keys get the host's time.
-    reg::SetClock({});
+    // A machine without a clock of its own follows the host's.
+    now = 0;
     ASSERT_TRUE(reg::CreateKey(u"HKCU\\Software\\Fresh"));
     EXPECT_GT(Ticks(*reg::LastWriteTime(u"HKCU\\Software\\Fresh")), 130000000000000000ULL);
 }
