@@ -336,25 +336,5 @@ std::u16string Widen(std::string_view text) {
     return out;
 }
 
-namespace {
-char16_t FoldCase(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-    // Latin-1 letters: the registry and the file system fold these too.
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-    return c;
-}
-}  // namespace
-
-int CompareNoCase(std::u16string_view a, std::u16string_view b) {
-    std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        char16_t x = FoldCase(a[i]);
-        char16_t y = FoldCase(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
 }  // namespace detail
 }  // namespace hostlens::sim

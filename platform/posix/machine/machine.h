@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/posix/machine/sim.h"
+#include "platform/posix/nls/upcase.h"  // CompareNoCase: names compare as Windows compares them
 
 namespace hostlens::sim::detail {
 
@@ -31,7 +32,6 @@ std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath);
 std::string Narrow(std::u16string_view text);  // UTF-16 to UTF-8, unpaired surrogates as U+FFFD
 // Appends `text` as UTF-8; with `strict`, false at the first unpaired surrogate.
 bool AppendUtf8(std::u16string_view text, bool strict, std::string& out);
-std::u16string Widen(std::string_view text);                      // UTF-8 to UTF-16
-int CompareNoCase(std::u16string_view a, std::u16string_view b);  // ordinal, ASCII+Latin case folding
+std::u16string Widen(std::string_view text);  // UTF-8 to UTF-16
 
 }  // namespace hostlens::sim::detail

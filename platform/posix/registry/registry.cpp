@@ -12,14 +12,18 @@
 //   Opening or creating a subkey through a handle needs no right on it (Windows checks
 //   the subkey's own security, which is not modelled). Generic rights are mapped
 //   to key rights. Predefined keys grant everything.
-// - Strings are bytes: RegSetValueExW stores exactly `dataSize` bytes, and the query
-//   calls return exactly what is stored. Windows differs at the edges: RegSetValueExW
-//   adds one terminator to the size of a REG_SZ/REG_EXPAND_SZ/REG_MULTI_SZ whose
-//   caller left it out when the character right after the data happens to be NUL, and
-//   RegQueryValueExW/RegEnumValueW write a NUL after an unterminated string when the
-//   caller's buffer has room for one (not counted in the size returned). Neither is
-//   reproduced, so callers are tested against the case Windows cannot help with: an
-//   unterminated string in a buffer of exactly its size.
+// - Strings are stored as given, with one exception that Windows makes too:
+//   RegSetValueExW of a REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ whose count leaves out
+//   the terminator while the character right after the counted data is NUL counts
+//   that NUL in (the count grows by 2, an odd count 7 becoming 9). To know, it reads
+//   the character at byte offset 2 * (count / 2), and it then copies count + 2 bytes:
+//   the caller's buffer is assumed to hold them, as Windows assumes. A count below 2
+//   holds no whole character and is stored as given.
+// - RegQueryValueExW and RegEnumValueW write one NUL character after string data that
+//   does not end in one when the caller's buffer has room for it; the size reported
+//   stays the stored size. Windows does so (docs/testing.md has the evidence).
+// - RegQueryValueExW without a data buffer sets the size to 0 before looking the value
+//   up, so a missing value reports a size of 0; with a buffer, the size is left alone.
 // - Key classes and security descriptors are not modelled: classes are empty and the
 //   security descriptor size reported is 0.
 // - With both KEY_WOW64_64KEY and KEY_WOW64_32KEY, the 64-bit view wins.
@@ -143,6 +147,36 @@ HKEY NewHandle(tree::State& state, std::shared_ptr<tree::Node> node, View view, 
     return key;
 }
 
+bool IsString(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+WCHAR CharAt(const BYTE* data, DWORD index) {
+    WCHAR c;
+    std::memcpy(&c, data + index * sizeof(WCHAR), sizeof c);  // the caller's data may be unaligned
+    return c;
+}
+
+// How many bytes RegSetValueExW stores: a string that left its terminator out of the
+// count gets it back when the terminator directly follows.
+DWORD StoredSize(DWORD type, const BYTE* data, DWORD size) {
+    if (!IsString(type) || size < sizeof(WCHAR)) return size;
+    DWORD next = size / sizeof(WCHAR);
+    if (CharAt(data, next - 1) != 0 && CharAt(data, next) == 0) return size + sizeof(WCHAR);
+    return size;
+}
+
+// Copies a value's data to the caller's buffer of `capacity` bytes, which holds it,
+// and terminates a string that is not when there is room.
+void CopyData(const tree::Value& value, LPBYTE out, DWORD capacity) {
+    auto size = static_cast<DWORD>(value.data.size());
+    if (size == 0) return;
+    std::memcpy(out, value.data.data(), size);
+    if (IsString(value.type) && size >= sizeof(WCHAR) && capacity - size >= sizeof(WCHAR) &&
+        CharAt(out + size - sizeof(WCHAR), 0) != 0)
+        std::memset(out + size, 0, sizeof(WCHAR));
+}
+
 void CopyName(const std::u16string& name, LPWSTR out) {
     std::memcpy(out, name.data(), name.size() * sizeof(WCHAR));
     out[name.size()] = 0;
@@ -213,6 +247,7 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, 
                                                    LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     if (auto fault = detail::Fault("RegQueryValueExW")) return static_cast<LSTATUS>(*fault);
     if ((data && !dataSize) || reserved) return ERROR_INVALID_PARAMETER;
+    if (!data && dataSize) *dataSize = 0;
 
     auto [lock, state] = tree::Lock();
     Target target = TargetOf(state, key, KEY_QUERY_VALUE);
@@ -224,8 +259,8 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, 
     if (data) {
         if (size > *dataSize)
             status = ERROR_MORE_DATA;  // the size and type are still reported
-        else if (size > 0)
-            std::memcpy(data, value->data.data(), size);
+        else
+            CopyData(*value, data, *dataSize);
     }
     if (type) *type = value->type;
     if (dataSize) *dataSize = size;
@@ -241,7 +276,7 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DW
     Target target = TargetOf(state, key, KEY_SET_VALUE);
     if (target.status != ERROR_SUCCESS) return target.status;
     std::vector<std::uint8_t> bytes;
-    if (dataSize > 0) bytes.assign(data, data + dataSize);
+    if (dataSize > 0) bytes.assign(data, data + StoredSize(type, data, dataSize));
     tree::SetValue(state, *target.node, Text(valueName), type, std::move(bytes));
     return ERROR_SUCCESS;
 }
@@ -319,8 +354,8 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR va
         *valueNameLength = static_cast<DWORD>(value.name.size());
         if (data && size > *dataSize)
             status = ERROR_MORE_DATA;
-        else if (data && size > 0)
-            std::memcpy(data, value.data.data(), size);
+        else if (data)
+            CopyData(value, data, *dataSize);
     }
     if (type) *type = value.type;
     if (dataSize) *dataSize = size;

@@ -1,7 +1,6 @@
 #include "platform/posix/registry/registry_store.h"
 
 #include <array>
-#include <utility>
 
 #include "platform/posix/machine/machine.h"
 #include "platform/posix/registry/registry_tree.h"
@@ -84,7 +83,7 @@ bool DeleteValue(std::u16string_view path, std::u16string_view name, View view) 
     if (walk.status != ERROR_SUCCESS || !walk.node->FindValue(name)) return false;
     std::erase_if(walk.node->values,
                   [&](const tree::Value& value) { return detail::CompareNoCase(value.name, name) == 0; });
-    walk.node->lastWrite = tree::Now(state);
+    walk.node->lastWrite = tree::Now();
     return true;
 }
 
@@ -129,11 +128,6 @@ std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view) {
     tree::Walk walk = Locate(state, path, view, false);
     if (walk.status != ERROR_SUCCESS) return std::nullopt;
     return walk.node->lastWrite;
-}
-
-void SetClock(std::function<FILETIME()> now) {
-    auto [lock, state] = tree::Lock();
-    state.clock = std::move(now);
 }
 
 }  // namespace hostlens::sim::registry

@@ -8,8 +8,9 @@
 //   HKEY_CURRENT_USER\Software\Classes is not modelled). HKEY_CURRENT_USER is
 //   HKEY_USERS\<SID> of the calling thread's user; when that user's hive is not
 //   loaded it is HKEY_USERS\.DEFAULT, as on Windows.
-// - Names of keys and values compare without case and keep the case they were
-//   created with. Subkeys are kept (and enumerated) sorted by name without case, as
+// - Names of keys and values compare without case, as Windows compares them (each
+//   UTF-16 code unit upper-cased by its table, nls/upcase.h), and keep the case they
+//   were created with. Subkeys are kept (and enumerated) sorted by name without case, as
 //   the hive's index sorts them; values in the order they were first set.
 // - A fresh machine has HKLM\SOFTWARE, HKLM\SOFTWARE\Classes, HKLM\SYSTEM,
 //   HKU\.DEFAULT and HKU\S-1-5-18, and nothing else. On a 64-bit machine,
@@ -18,7 +19,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,9 +34,13 @@ namespace hostlens::sim::registry {
 //   is how 64-bit programs see the registry and how an export (.reg) writes it.
 // Bits32: as a 32-bit program sees it: HKLM\SOFTWARE\X is stored under
 //   HKLM\SOFTWARE\WOW6432Node\X. A path that already names WOW6432Node below
-//   HKLM\SOFTWARE is not redirected a second time. The whole of HKLM\SOFTWARE is
-//   redirected, Classes included: the keys Windows shares between the views or links
-//   elsewhere (some Classes subkeys, ...) are not modelled.
+//   HKLM\SOFTWARE is not redirected a second time. The keys that Windows 7 and later
+//   share between the views (wow64_keys.h: Classes but for CLSID, Interface and a few
+//   others, ...\CurrentVersion\Group Policy, Policies, ...) are not redirected: both
+//   views reach the one key stored at the native path. Not modelled: the links that
+//   make HKLM\SOFTWARE\Classes\WOW6432Node an alias of
+//   HKLM\SOFTWARE\WOW6432Node\Classes, and the 32-bit view's enumeration of
+//   WOW6432Node, which lists only the keys stored there (not the shared ones).
 enum class View { Native, Bits32 };
 
 // Key paths start with their root, as in a registry export:
@@ -70,14 +74,10 @@ std::optional<std::vector<ValueData>> Values(std::u16string_view path, View view
 std::optional<std::vector<std::u16string>> SubkeyNames(std::u16string_view path, View view = View::Native);
 
 // Last-write times. Creating a key, setting or deleting a value and creating or
-// deleting a subkey set the key's time to now; loaders set recorded times last.
+// deleting a subkey set the key's time to now by the machine's clock
+// (MachineFacts().clock, or the host's when that is 0); loaders set recorded times last.
 bool SetLastWriteTime(std::u16string_view path, FILETIME time, View view = View::Native);
 std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view = View::Native);
-
-// Where "now" comes from (an empty function: the host's clock). Kept when the machine
-// is reset: it is wiring, not machine state. It is called with the registry locked,
-// so it must not call into the registry.
-void SetClock(std::function<FILETIME()> now);
 
 // The user behind HKEY_CURRENT_USER for the calling thread: a SID string
 // ("S-1-5-21-..."); empty restores the default, the process's user LocalSystem

@@ -1,13 +1,16 @@
 #include "platform/posix/registry/registry_tree.h"
 
 #include <algorithm>
-#include <chrono>
+#include <span>
 
 #include "platform/posix/machine/machine.h"
+#include "platform/posix/registry/wow64_keys.h"
+#include "platform/posix/time/win32_time.h"
 
 namespace hostlens::sim::registry::tree {
 namespace {
 
+constexpr std::u16string_view kSoftware = u"SOFTWARE";
 constexpr std::u16string_view kWow6432Node = u"WOW6432Node";
 constexpr std::u16string_view kDefaultUser = u"S-1-5-18";
 constexpr std::u16string_view kDefaultHive = u".DEFAULT";
@@ -22,16 +25,17 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
     return detail::CompareNoCase(a, b) == 0;
 }
 
-std::shared_ptr<Node> NewNode(State& state, std::u16string name) {
+std::shared_ptr<Node> NewNode(std::u16string name) {
     auto node = std::make_shared<Node>();
     node->name = std::move(name);
-    node->lastWrite = Now(state);
+    node->lastWrite = Now();
     return node;
 }
 
 std::shared_ptr<Node> AddSubkey(State& state, Node& parent, std::u16string_view name, bool parentIsMachine) {
-    auto child = NewNode(state, std::u16string(name));
-    child->redirects32 = parentIsMachine && SameName(name, u"SOFTWARE");
+    auto child = NewNode(std::u16string(name));
+    child->parent = &parent;
+    child->redirects32 = parentIsMachine && SameName(name, kSoftware);
     auto at = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name, Less);
     parent.subkeys.insert(at, child);
     parent.lastWrite = child->lastWrite;
@@ -42,9 +46,11 @@ std::shared_ptr<Node> AddSubkey(State& state, Node& parent, std::u16string_view 
 // the first time the 32-bit view needs them (whether the machine is 64-bit is only
 // known then), as if they had always been there: SOFTWARE's time is left alone.
 std::shared_ptr<Node> MakeWow6432Node(State& state, Node& software) {
-    auto wow = NewNode(state, std::u16string(kWow6432Node));
+    auto wow = NewNode(std::u16string(kWow6432Node));
+    wow->parent = &software;
     wow->lastWrite = software.lastWrite;
-    auto classes = NewNode(state, u"Classes");
+    auto classes = NewNode(u"Classes");
+    classes->parent = wow.get();
     classes->lastWrite = software.lastWrite;
     wow->subkeys.push_back(classes);
     auto at = std::lower_bound(software.subkeys.begin(), software.subkeys.end(), kWow6432Node, Less);
@@ -59,12 +65,63 @@ void MarkDeleted(Node& node) {
     node.values.clear();
 }
 
+// One step down from `walk.node` to its subkey `name`, made first if `create`.
+bool Step(State& state, Walk& walk, std::u16string_view name, bool create) {
+    auto next = walk.node->Find(name);
+    walk.created = false;
+    if (!next && create) {
+        if (name.size() > kMaxKeyNameLength) {
+            walk.status = ERROR_INVALID_PARAMETER;
+            return false;
+        }
+        next = AddSubkey(state, *walk.node, name, walk.node == state.machine);
+        walk.created = true;
+    }
+    if (!next) {
+        walk.status = ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    walk.parent = std::move(walk.node);
+    walk.node = std::move(next);
+    return true;
+}
+
+// Appends the path of `node` below HKLM\SOFTWARE as the 32-bit view names it (without
+// a leading WOW6432Node) to `below`; false when the node is not SOFTWARE or below it.
+bool PathBelowSoftware(const Node& node, std::vector<std::u16string_view>& below) {
+    std::vector<std::u16string_view> upwards;
+    for (const Node* at = &node; at; at = at->parent) {
+        if (at->redirects32) {
+            if (!upwards.empty() && SameName(upwards.back(), kWow6432Node)) upwards.pop_back();
+            below.insert(below.end(), upwards.rbegin(), upwards.rend());
+            return true;
+        }
+        upwards.push_back(at->name);
+    }
+    return false;
+}
+
+// From HKLM\SOFTWARE (walk.node), the 32-bit view follows `below` into WOW6432Node,
+// unless it names WOW6432Node itself or a key the views share.
+void FollowBelowSoftware(State& state, Walk& walk, std::span<const std::u16string_view> below, bool create) {
+    bool namesWow6432Node = !below.empty() && SameName(below.front(), kWow6432Node);
+    if (!namesWow6432Node && !wow64::IsShared(below)) {
+        auto wow = walk.node->Find(kWow6432Node);
+        if (!wow) wow = MakeWow6432Node(state, *walk.node);
+        walk.parent = std::move(walk.node);
+        walk.node = std::move(wow);
+        walk.created = false;
+    }
+    for (std::u16string_view name : below)
+        if (!Step(state, walk, name, create)) return;
+}
+
 // A fresh machine: the keys every Windows installation has and the hives loaded for
 // the process's user.
 void Populate(State& state) {
-    state.machine = NewNode(state, u"HKEY_LOCAL_MACHINE");
-    state.users = NewNode(state, u"HKEY_USERS");
-    auto software = AddSubkey(state, *state.machine, u"SOFTWARE", true);
+    state.machine = NewNode(u"HKEY_LOCAL_MACHINE");
+    state.users = NewNode(u"HKEY_USERS");
+    auto software = AddSubkey(state, *state.machine, kSoftware, true);
     AddSubkey(state, *software, u"Classes", false);
     AddSubkey(state, *state.machine, u"SYSTEM", true);
     AddSubkey(state, *state.users, kDefaultHive, false);
@@ -119,15 +176,10 @@ Locked Lock() {
     return Locked{std::unique_lock(state.mutex), state};
 }
 
-FILETIME Now(State& state) {
-    if (state.clock) return state.clock();
-    // FILETIME counts 100 ns intervals since 1601-01-01; the host clock counts from 1970.
-    constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;
-    auto sinceUnixEpoch = std::chrono::system_clock::now().time_since_epoch();
-    auto ticks = static_cast<std::uint64_t>(
-                     std::chrono::duration_cast<std::chrono::nanoseconds>(sinceUnixEpoch).count() / 100) +
-                 kEpochDifference;
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+FILETIME Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);  // the machine's clock, or the host's when it has none
+    return now;
 }
 
 LSTATUS SplitPath(std::u16string_view path, std::vector<std::u16string_view>& components) {
@@ -174,41 +226,28 @@ Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<
         walk.status = ERROR_KEY_DELETED;
         return walk;
     }
-    const bool redirect = view == View::Bits32 && MachineFacts().native64;
-    auto step = [&](std::u16string_view name) {
-        auto next = walk.node->Find(name);
-        walk.created = false;
-        if (!next && create) {
-            if (name.size() > kMaxKeyNameLength) {
-                walk.status = ERROR_INVALID_PARAMETER;
-                return false;
-            }
-            next = AddSubkey(state, *walk.node, name, walk.node == state.machine);
-            walk.created = true;
+    if (path.empty()) return walk;  // a key reopened through its own handle stays where it is
+    if (view != View::Bits32 || !MachineFacts().native64) {
+        for (std::u16string_view name : path)
+            if (!Step(state, walk, name, create)) break;
+        return walk;
+    }
+    std::vector<std::u16string_view> below;
+    if (PathBelowSoftware(*start, below)) {
+        // The start's own place decides too: SOFTWARE\WOW6432Node\Microsoft and
+        // "Windows\CurrentVersion\Group Policy" lead to the shared key.
+        below.insert(below.end(), path.begin(), path.end());
+        walk.parent = state.machine;
+        walk.node = state.machine->Find(kSoftware);  // the start's live ancestor
+        FollowBelowSoftware(state, walk, below, create);
+        return walk;
+    }
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (!Step(state, walk, path[i], create)) return walk;
+        if (walk.node->redirects32) {
+            FollowBelowSoftware(state, walk, std::span(path).subspan(i + 1), create);
+            return walk;
         }
-        if (!next) {
-            walk.status = ERROR_FILE_NOT_FOUND;
-            return false;
-        }
-        walk.parent = std::move(walk.node);
-        walk.node = std::move(next);
-        return true;
-    };
-    for (std::size_t i = 0; i <= path.size(); ++i) {
-        // In the 32-bit view, HKLM\SOFTWARE's subkeys are those of its WOW6432Node,
-        // unless the path names WOW6432Node itself; a path ending at SOFTWARE ends
-        // there too (reopening a key through its own handle stays where it is).
-        bool intoSubkey = i < path.size() && !SameName(path[i], kWow6432Node);
-        bool endsHere = i == path.size() && i > 0;
-        if (redirect && walk.node->redirects32 && (intoSubkey || endsHere)) {
-            auto wow = walk.node->Find(kWow6432Node);
-            if (!wow) wow = MakeWow6432Node(state, *walk.node);
-            walk.parent = std::move(walk.node);
-            walk.node = std::move(wow);
-            walk.created = false;
-        }
-        if (i == path.size()) break;
-        if (!step(path[i])) return walk;
     }
     return walk;
 }
@@ -216,14 +255,14 @@ Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<
 void DeleteSubtree(State& state, Node& parent, const std::shared_ptr<Node>& child) {
     std::erase(parent.subkeys, child);
     MarkDeleted(*child);
-    parent.lastWrite = Now(state);
+    parent.lastWrite = Now();
 }
 
 void ClearKey(State& state, Node& node) {
     for (auto& child : node.subkeys) MarkDeleted(*child);
     node.subkeys.clear();
     node.values.clear();
-    node.lastWrite = Now(state);
+    node.lastWrite = Now();
 }
 
 void SetValue(State& state, Node& node, std::u16string_view name, std::uint32_t type,
@@ -235,7 +274,7 @@ void SetValue(State& state, Node& node, std::u16string_view name, std::uint32_t 
     } else {
         node.values.push_back(Value{std::u16string(name), type, std::move(data)});
     }
-    node.lastWrite = Now(state);
+    node.lastWrite = Now();
 }
 
 }  // namespace hostlens::sim::registry::tree

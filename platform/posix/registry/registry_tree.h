@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +26,9 @@ struct Value {
 
 struct Node {
     std::u16string name;  // as created
+    // The key it hangs from (null for a root). Valid while the node is not deleted:
+    // a key is deleted with everything below it.
+    Node* parent = nullptr;
     // Sorted by name without case: found by binary search, enumerated by index.
     std::vector<std::shared_ptr<Node>> subkeys;
     std::vector<Value> values;  // in the order they were first set
@@ -34,7 +36,8 @@ struct Node {
     // Set when the key is deleted: handles still hold the node and must answer
     // ERROR_KEY_DELETED, even after a key of the same name is created again.
     bool deleted = false;
-    // HKLM\SOFTWARE: the 32-bit view of its subtree is its WOW6432Node subkey.
+    // HKLM\SOFTWARE: in the 32-bit view its subtree is its WOW6432Node subkey's, but
+    // for the keys the views share (wow64_keys.h).
     bool redirects32 = false;
 
     std::shared_ptr<Node> Find(std::u16string_view name) const;
@@ -57,7 +60,6 @@ struct State {
     // Live handles, looked up by the HKEY's value so a stale or made-up HKEY is
     // answered ERROR_INVALID_HANDLE without being dereferenced.
     std::unordered_map<const void*, std::unique_ptr<OpenKey>> handles;
-    std::function<FILETIME()> clock;
     // Bumped by each machine reset: thread-local users set before it no longer apply.
     std::atomic<std::uint64_t> generation{0};
 };
@@ -69,7 +71,9 @@ struct Locked {
 };
 Locked Lock();
 
-FILETIME Now(State& state);
+// The time of a write: the machine's clock (MachineFacts().clock, which follows the
+// host's when it is 0), as GetSystemTimeAsFileTime reports it.
+FILETIME Now();
 
 // Splits a relative key path into its components. A leading backslash is
 // ERROR_BAD_PATHNAME, as Windows answers for a relative name; repeated and trailing
@@ -95,6 +99,8 @@ struct Walk {
     bool created = false;          // the key reached did not exist before
 };
 // Follows `path` from `start` as `view` sees it, creating missing keys if `create`.
+// In the 32-bit view a path through HKLM\SOFTWARE is mapped as a whole, also when it
+// starts at a key below SOFTWARE: the start's own path counts.
 Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<std::u16string_view>& path,
             View view, bool create);
 

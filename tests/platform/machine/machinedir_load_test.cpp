@@ -558,6 +558,15 @@ TEST_F(MachineDirTest, RecordedLastWriteTimesSurviveLaterSections) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(LastWrite(HKEY_LOCAL_MACHINE, c.path), c.expected) << test::Utf8(c.path);
+
+    // The machine's programs write at the machine's time, not the host's.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, W("SOFTWARE\\Vendor\\Later"), 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(LastWrite(HKEY_LOCAL_MACHINE, W("SOFTWARE\\Vendor\\Later")), kJan31Noon);
+    EXPECT_EQ(LastWrite(HKEY_LOCAL_MACHINE, W("SOFTWARE\\Vendor")), kJan31Noon);  // was kNov2
 }
 
 TEST_F(MachineDirTest, SampleMachinesLoad) {

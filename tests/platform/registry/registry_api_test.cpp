@@ -173,39 +173,109 @@ TEST_F(RegistryApiTest, QueryValueAnswersBadOrMissingArguments) {
         LPBYTE data;
         LPDWORD size;
         LSTATUS status;
+        DWORD sizeAfter;  // of a size that started at sizeof buffer
     };
     const Case cases[] = {
-        {"missing value", W("Missing"), nullptr, &type, buffer, &size, ERROR_FILE_NOT_FOUND},
-        {"missing default value", nullptr, nullptr, &type, buffer, &size, ERROR_FILE_NOT_FOUND},
-        {"data without a size", W("Text"), nullptr, &type, buffer, nullptr, ERROR_INVALID_PARAMETER},
-        {"reserved argument given", W("Text"), &reserved, &type, buffer, &size, ERROR_INVALID_PARAMETER},
-        {"existence check only", W("Text"), nullptr, nullptr, nullptr, nullptr, ERROR_SUCCESS},
-        {"size without the type", W("Text"), nullptr, nullptr, nullptr, &size, ERROR_SUCCESS},
+        {"missing value", W("Missing"), nullptr, &type, buffer, &size, ERROR_FILE_NOT_FOUND, 16},
+        {"missing value, size query", W("Missing"), nullptr, &type, nullptr, &size, ERROR_FILE_NOT_FOUND, 0},
+        {"missing default value", nullptr, nullptr, &type, buffer, &size, ERROR_FILE_NOT_FOUND, 16},
+        {"data without a size", W("Text"), nullptr, &type, buffer, nullptr, ERROR_INVALID_PARAMETER, 16},
+        {"reserved argument given", W("Text"), &reserved, &type, buffer, &size, ERROR_INVALID_PARAMETER, 16},
+        {"existence check only", W("Text"), nullptr, nullptr, nullptr, nullptr, ERROR_SUCCESS, 16},
+        {"size without the type", W("Text"), nullptr, nullptr, nullptr, &size, ERROR_SUCCESS, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         size = sizeof buffer;
         EXPECT_EQ(RegQueryValueExW(Root(), c.name, c.reserved, c.type, c.data, c.size), c.status);
+        EXPECT_EQ(size, c.sizeAfter);
     }
 }
 
-TEST_F(RegistryApiTest, StringsStoredWithoutTerminatorComeBackAsStored) {
-    // Windows counts a terminator that directly follows a string's data in memory
-    // into the value: here the character after the data is not one.
-    const std::vector<BYTE> stored = Raw(W("abcX"));
-    const std::vector<BYTE> bare(stored.begin(), stored.end() - sizeof(WCHAR));
-    for (DWORD type : {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ}) {
-        SCOPED_TRACE(type);
-        ASSERT_EQ(RegSetValueExW(Root(), W("Bare"), 0, type, stored.data(), static_cast<DWORD>(bare.size())),
-                  ERROR_SUCCESS);
-        DWORD size = 0;
-        ASSERT_EQ(RegQueryValueExW(Root(), W("Bare"), nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-        ASSERT_EQ(size, bare.size());
-        std::vector<BYTE> buffer(size);
-        DWORD stored = 0;
-        ASSERT_EQ(RegQueryValueExW(Root(), W("Bare"), nullptr, &stored, buffer.data(), &size), ERROR_SUCCESS);
-        EXPECT_EQ(stored, type);
-        EXPECT_EQ(buffer, bare);
+TEST_F(RegistryApiTest, SetValueCountsATerminatorTheCountLeftOut) {
+    // "abc", its terminator and a character more, for the odd count.
+    const std::vector<BYTE> text = Raw(WString(W("abc\0Z"), 5));
+    const std::vector<BYTE> marked = Raw(W("abcX"));  // no terminator after "abc"
+    struct Case {
+        const char* what;
+        DWORD type;
+        const std::vector<BYTE>* data;
+        DWORD count;
+        DWORD stored;
+    };
+    const Case cases[] = {
+        {"string without its terminator", REG_SZ, &text, 6, 8},
+        {"expandable string", REG_EXPAND_SZ, &text, 6, 8},
+        {"multi-string", REG_MULTI_SZ, &text, 6, 8},
+        {"odd count", REG_SZ, &text, 7, 9},
+        {"terminator counted", REG_SZ, &text, 8, 8},
+        {"count ending inside the text", REG_SZ, &text, 5, 5},
+        {"no terminator follows", REG_SZ, &marked, 6, 6},
+        {"binary data", REG_BINARY, &text, 6, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(RegSetValueExW(Root(), W("V"), 0, c.type, c.data->data(), c.count), ERROR_SUCCESS);
+        std::vector<BYTE> buffer(c.stored);
+        DWORD size = c.stored;
+        ASSERT_EQ(RegQueryValueExW(Root(), W("V"), nullptr, nullptr, buffer.data(), &size), ERROR_SUCCESS);
+        EXPECT_EQ(size, c.stored);
+        EXPECT_EQ(buffer, std::vector<BYTE>(c.data->begin(), c.data->begin() + c.stored));
+    }
+}
+
+TEST_F(RegistryApiTest, ReadsTerminateUnterminatedStringsWhenThereIsRoom) {
+    const std::vector<BYTE> marked = Raw(W("abcX"));
+    const DWORD bare = 6;  // "abc" without a terminator
+    Set(Root(), W("Terminated"), REG_SZ, Sz(W("ab")));
+    ASSERT_EQ(RegSetValueExW(Root(), W("Binary"), 0, REG_BINARY, marked.data(), bare), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(Root(), W("Bare"), 0, REG_SZ, marked.data(), bare), ERROR_SUCCESS);
+
+    struct Case {
+        const char* what;
+        const WCHAR* name;
+        DWORD buffer;
+        DWORD size;
+        std::vector<BYTE> tail;  // the buffer's bytes after the data
+    };
+    const Case cases[] = {
+        {"buffer of the string's size", W("Bare"), 6, 6, {0xCC, 0xCC}},
+        {"no room for a whole terminator", W("Bare"), 7, 6, {0xCC, 0xCC}},
+        {"room for the terminator", W("Bare"), 8, 6, {0, 0, 0xCC}},
+        {"more room", W("Bare"), 12, 6, {0, 0, 0xCC}},
+        {"a terminated string gets no second one", W("Terminated"), 12, 6, {0xCC, 0xCC}},
+        {"binary data is not a string", W("Binary"), 12, 6, {0xCC, 0xCC}},
+    };
+    auto indexOf = [this](const WCHAR* wanted) {
+        for (DWORD i = 0;; ++i) {
+            WCHAR name[16];
+            DWORD length = 16;
+            if (RegEnumValueW(Root(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                    ERROR_SUCCESS ||
+                WString(name) == wanted)
+                return i;
+        }
+    };
+    for (bool enumerate : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (enumerate ? ", enumerated" : ", queried"));
+            std::vector<BYTE> buffer(16, 0xCC);
+            DWORD size = c.buffer;
+            if (enumerate) {
+                WCHAR name[16];
+                DWORD length = 16;
+                ASSERT_EQ(RegEnumValueW(Root(), indexOf(c.name), name, &length, nullptr, nullptr,
+                                        buffer.data(), &size),
+                          ERROR_SUCCESS);
+                ASSERT_EQ(WString(name), c.name);
+            } else {
+                ASSERT_EQ(RegQueryValueExW(Root(), c.name, nullptr, nullptr, buffer.data(), &size),
+                          ERROR_SUCCESS);
+            }
+            EXPECT_EQ(size, c.size);
+            EXPECT_EQ(std::vector<BYTE>(buffer.begin() + size, buffer.begin() + size + c.tail.size()),
+                      c.tail);
+        }
     }
 }
 
@@ -568,6 +638,90 @@ TEST_F(RegistryApiTest, HandlesAllowOnlyTheRightsTheyWereOpenedWith) {
         // Subkeys open through any handle: their own security decides.
         Key sub;
         EXPECT_EQ(RegOpenKeyExW(key.get(), W("Sub"), 0, KEY_READ, sub.out()), ERROR_SUCCESS);
+    }
+}
+
+TEST_F(RegistryApiTest, NamesCompareWithoutCaseAsWindowsDoes) {
+    struct Case {
+        const char* what;
+        const WCHAR* name;
+        const WCHAR* other;
+        bool same;
+    };
+    const Case cases[] = {
+        {"Latin-1", W("Caf\u00e9 \u00ff"), W("CAF\u00c9 \u0178"), true},
+        {"Cyrillic", W("\u041a\u043b\u044e\u0447"), W("\u041a\u041b\u042e\u0427"), true},
+        {"Greek", W("\u03c3\u03bf\u03c6\u03af\u03b1"), W("\u03a3\u039f\u03a6\u038a\u0391"), true},
+        {"full-width Latin", W("\uff41\uff42"), W("\uff21\uff22"), true},
+        // Each UTF-16 code unit is upper-cased alone: surrogates stay as they are.
+        {"Deseret, outside the BMP", W("\U00010428"), W("\U00010400"), false},
+        {"no expansion", W("Stra\u00dfe"), W("STRASSE"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Create(c.name);
+        Key other;
+        DWORD disposition = 0;
+        ASSERT_EQ(RegCreateKeyExW(Root(), c.other, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, other.out(),
+                                  &disposition),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(disposition, c.same ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY);
+        other.Reset();
+        Set(Root(), c.name, REG_DWORD, Dword(1));
+        EXPECT_EQ(RegQueryValueExW(Root(), c.other, nullptr, nullptr, nullptr, nullptr),
+                  c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        RegDeleteTreeW(Root(), c.name);
+        RegDeleteTreeW(Root(), c.other);
+    }
+}
+
+// 64-bit Windows shares some keys below HKLM\SOFTWARE between its two views instead of
+// redirecting them. Runs against the machine's own HKLM on Windows, in keys of its own.
+TEST_F(RegistryApiTest, SomeSoftwareKeysAreSharedBetweenTheViews) {
+    struct Case {
+        const char* what;
+        const WCHAR* parent;  // below HKLM, of the test's key HostlensTest
+        bool shared;
+    };
+    const Case cases[] = {
+        {"a vendor's key is redirected", W("SOFTWARE"), false},
+        {"Group Policy is shared", W("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Group Policy"), true},
+        {"Policies is shared", W("SOFTWARE\\Policies"), true},
+        {"Classes is shared", W("SOFTWARE\\Classes"),
+         !WineDiffers("HKLM\\SOFTWARE\\Classes is redirected in the 32-bit view, not shared")},
+        {"CLSID below Classes is redirected", W("SOFTWARE\\Classes\\CLSID"), false},
+    };
+    // Through the parent opened in one view: the test's key is created, written, read
+    // or deleted there.
+    auto parent = [](const Case& c, DWORD view, Key& key) {
+        return RegCreateKeyExW(HKEY_LOCAL_MACHINE, c.parent, 0, nullptr, 0,
+                               KEY_READ | KEY_CREATE_SUB_KEY | view, nullptr, key.out(), nullptr);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Key native, wow;
+        ASSERT_EQ(parent(c, KEY_WOW64_64KEY, native), ERROR_SUCCESS);
+        ASSERT_EQ(parent(c, KEY_WOW64_32KEY, wow), ERROR_SUCCESS);
+        for (auto [key, bits] : {std::pair{native.get(), DWORD{64}}, std::pair{wow.get(), DWORD{32}}}) {
+            Key test;
+            ASSERT_EQ(RegCreateKeyExW(key, W("HostlensTest"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      test.out(), nullptr),
+                      ERROR_SUCCESS);
+            Set(test.get(), W("Bits"), REG_DWORD, Dword(bits));
+        }
+        auto bitsIn = [](HKEY key) {
+            Key test;
+            DWORD bits = 0;
+            DWORD size = sizeof bits;
+            if (RegOpenKeyExW(key, W("HostlensTest"), 0, KEY_READ, test.out()) == ERROR_SUCCESS)
+                RegQueryValueExW(test.get(), W("Bits"), nullptr, nullptr, reinterpret_cast<BYTE*>(&bits),
+                                 &size);
+            return bits;
+        };
+        EXPECT_EQ(bitsIn(wow.get()), 32u);
+        EXPECT_EQ(bitsIn(native.get()), c.shared ? 32u : 64u);
+        RegDeleteTreeW(native.get(), W("HostlensTest"));
+        RegDeleteTreeW(wow.get(), W("HostlensTest"));
     }
 }
 

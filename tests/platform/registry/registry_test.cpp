@@ -52,7 +52,6 @@ class RegistryTest : public MachineTest {
 protected:
     void TearDown() override {
         reg::SetThreadUser(u"");
-        reg::SetClock({});
         MachineTest::TearDown();
     }
 };
@@ -104,6 +103,15 @@ TEST_F(RegistryTest, ViewsRedirectThirtyTwoBitSoftwareKeys) {
         {"HKCR in the 64-bit view", true, false, HKEY_CLASSES_ROOT, W("CLSID\\Vendor"), KEY_WOW64_64KEY,
          W("HKLM\\SOFTWARE\\Classes\\CLSID\\Vendor"),
          W("HKLM\\SOFTWARE\\WOW6432Node\\Classes\\CLSID\\Vendor")},
+        {"a key the views share", true, false, HKEY_LOCAL_MACHINE,
+         W("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Group Policy\\History"), 0,
+         W("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Group Policy\\History"),
+         W("HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Group Policy\\History")},
+        {"a shared key in another case", true, false, HKEY_LOCAL_MACHINE, W("software\\POLICIES\\Vendor"), 0,
+         W("HKLM\\SOFTWARE\\Policies\\Vendor"), W("HKLM\\SOFTWARE\\WOW6432Node\\Policies\\Vendor")},
+        {"HKCR shares what Classes shares", true, false, HKEY_CLASSES_ROOT, W("Vendor.Document"), 0,
+         W("HKLM\\SOFTWARE\\Classes\\Vendor.Document"),
+         W("HKLM\\SOFTWARE\\WOW6432Node\\Classes\\Vendor.Document")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -170,6 +178,10 @@ TEST_F(RegistryTest, HandlesKeepTheViewTheyWereOpenedIn) {
     sim::MachineFacts().process64 = false;
     ASSERT_TRUE(reg::SetValue(u"HKLM\\SOFTWARE\\Vendor", u"Bits", REG_DWORD, Dword(64)));
     ASSERT_TRUE(reg::SetValue(u"HKLM\\SOFTWARE\\WOW6432Node\\Vendor", u"Bits", REG_DWORD, Dword(32)));
+    const char16_t* kPolicy = u"Microsoft\\Windows\\CurrentVersion\\Group Policy";
+    ASSERT_TRUE(reg::SetValue(u"HKLM\\SOFTWARE\\" + std::u16string(kPolicy), u"Bits", REG_DWORD, Dword(64)));
+    ASSERT_TRUE(reg::SetValue(u"HKLM\\SOFTWARE\\WOW6432Node\\" + std::u16string(kPolicy), u"Bits", REG_DWORD,
+                              Dword(32)));
     struct Case {
         const char* what;
         const WCHAR* first;  // opened from HKLM with `firstFlags`
@@ -189,6 +201,13 @@ TEST_F(RegistryTest, HandlesKeepTheViewTheyWereOpenedIn) {
          KEY_WOW64_64KEY, 64},
         {"32-bit subkey of a 64-bit handle on SOFTWARE", W("SOFTWARE"), KEY_WOW64_64KEY, W("Vendor"),
          KEY_WOW64_32KEY, 32},
+        // The shared key is the native one, whichever handle leads there.
+        {"shared key below a 32-bit handle", W("SOFTWARE\\Microsoft"), 0,
+         W("Windows\\CurrentVersion\\Group Policy"), 0, 64},
+        {"shared key below a 32-bit handle on WOW6432Node", W("SOFTWARE\\WOW6432Node\\Microsoft\\Windows"),
+         KEY_WOW64_64KEY, W("CurrentVersion\\Group Policy"), KEY_WOW64_32KEY, 64},
+        {"WOW6432Node named through a 64-bit handle", W("SOFTWARE\\WOW6432Node\\Microsoft\\Windows"),
+         KEY_WOW64_64KEY, W("CurrentVersion\\Group Policy"), 0, 32},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -452,8 +471,8 @@ TEST_F(RegistryTest, StoreBuildsWhatTheCallsRead) {
 }
 
 TEST_F(RegistryTest, LastWriteTimesFollowTheClockAndTheLoader) {
-    std::uint64_t now = 130000000000000000ULL;
-    reg::SetClock([&] { return Time(now); });
+    std::uint64_t& now = sim::MachineFacts().clock;
+    now = 130000000000000000ULL;
 
     ASSERT_TRUE(reg::CreateKey(u"HKCU\\Software\\App\\Child"));
     EXPECT_EQ(Ticks(*reg::LastWriteTime(u"HKCU\\Software\\App\\Child")), now);
@@ -517,8 +536,8 @@ TEST_F(RegistryTest, LastWriteTimesFollowTheClockAndTheLoader) {
     RegCloseKey(app);
     EXPECT_FALSE(reg::SetLastWriteTime(u"HKCU\\Software\\Missing", Time(42)));
 
-    // Without a clock set, keys get the host's time.
-    reg::SetClock({});
+    // A machine without a clock of its own follows the host's.
+    now = 0;
     ASSERT_TRUE(reg::CreateKey(u"HKCU\\Software\\Fresh"));
     EXPECT_GT(Ticks(*reg::LastWriteTime(u"HKCU\\Software\\Fresh")), 130000000000000000ULL);
 }
