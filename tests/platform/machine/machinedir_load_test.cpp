@@ -250,7 +250,8 @@ TEST_F(MachineDirTest, LoadedMachineIsWhatTheApiReports) {
   "clock": "2024-01-31T12:00:00Z",
   "tickCount": 86400000,
   "timeZoneBias": -60,
-  "power": {"acLineStatus": 0, "batteryFlag": 8, "batteryLifePercent": 42, "batteryLifeTime": 5400}
+  "power": {"acLineStatus": 0, "batteryFlag": 8, "batteryLifePercent": 42, "batteryLifeTime": 5400},
+  "missingExports": {"kernel32": ["GetTickCount64"], "Advapi32.dll": []}
 })");
     // Saved by the Registry Editor: UTF-16LE with a byte-order mark, CRLF.
     Write(
@@ -335,6 +336,11 @@ TEST_F(MachineDirTest, LoadedMachineIsWhatTheApiReports) {
     EXPECT_EQ(now.wDay, 31);
     EXPECT_EQ(now.wHour, 12);
     EXPECT_GE(GetTickCount64(), 86400000u);
+    HMODULE kernel32 = GetModuleHandleW(W("kernel32.dll"));
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddress(kernel32, "GetTickCount64"), nullptr) << "an export the machine lacks";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_NE(GetProcAddress(kernel32, "GetTickCount"), nullptr);
     TIME_ZONE_INFORMATION zone{};
     GetTimeZoneInformation(&zone);
     EXPECT_EQ(zone.Bias, -60);

@@ -640,6 +640,16 @@ TEST(MachineJson, RejectsUnknownMembersWrongTypesAndValuesOutOfRange) {
          "256"},
         {R"({"power": {"systemStatusFlag": true}})",
          "machine.json: /power/systemStatusFlag: expected an integer from 0 to 255, got true"},
+        {R"({"missingExports": ["GetTickCount64"]})",
+         "machine.json: /missingExports: expected an object of system module names and their missing "
+         "exports, "
+         "got an array"},
+        {R"({"missingExports": {"C:\\x.dll": []}})",
+         "machine.json: /missingExports/C:\\x.dll: expected a system module's name, such as \"kernel32\""},
+        {R"({"missingExports": {"kernel32": [1]}})",
+         "machine.json: /missingExports/kernel32/0: expected a function name, got the number 1"},
+        {R"({"missingExports": {"kernel32": ["Get Tick"]}})",
+         "machine.json: /missingExports/kernel32/0: expected a function name (letters, digits and '_')"},
         {R"({"os": {"major": 6, "major": 7}})", "machine.json: /os/major: member given twice"},
         {R"({"os": {}, "os": {}})", "machine.json: /os: member given twice"},
         {deep,

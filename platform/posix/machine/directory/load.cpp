@@ -159,7 +159,11 @@ std::optional<std::string> Apply(const fs::path& dir, const ParsedMachine& machi
     // Absolute, so that the machine keeps its drive when the process changes folder.
     ResetMachine(fs::is_directory(driveC, ec) ? fs::absolute(driveC, ec) : fs::path());
     Facts& facts = MachineFacts();
-    if (machine.facts) machinedir::ApplyFacts(*machine.facts, facts);
+    if (machine.facts) {
+        machinedir::ApplyFacts(*machine.facts, facts);
+        for (const auto& [module, functions] : machine.facts->missingExports)
+            for (const std::string& function : functions) HideSystemExport(module, function);
+    }
 
     // A 64-bit machine has the 32-bit view's WOW6432Node with its Classes before an
     // export adds to it; the first look through the 32-bit view makes them.

@@ -174,6 +174,39 @@ bool ReadSystemMetrics(const Value& v, const std::string& p, Errors& e, MachineD
     return true;
 }
 
+bool IsModuleName(const std::string& name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '.';
+    });
+}
+
+bool IsExportName(const std::string& name) {
+    return !name.empty() && name.size() <= 255 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
+bool ReadMissingExports(const Value& v, const std::string& p, Errors& e, MachineDescription& s) {
+    if (!v.is_object()) return e.Expected(p, "an object of system module names and their missing exports", v);
+    for (const auto& item : v.items()) {
+        std::string child = json::Child(p, item.key());
+        if (!IsModuleName(item.key()))
+            return e.Fail(child, "expected a system module's name, such as \"kernel32\"");
+        if (!item.value().is_array()) return e.Expected(child, "an array of function names", item.value());
+        std::vector<std::string>& names = s.missingExports[item.key()];
+        for (std::size_t i = 0; i < item.value().size(); ++i) {
+            const Value& name = item.value()[i];
+            std::string element = json::Child(child, std::to_string(i));
+            if (!name.is_string()) return e.Expected(element, "a function name", name);
+            if (!IsExportName(name.get<std::string>()))
+                return e.Fail(element, "expected a function name (letters, digits and '_')");
+            names.push_back(name.get<std::string>());
+        }
+    }
+    return true;
+}
+
 const Table<MachineDescription> kMachine = {
     Object("os", &MachineDescription::os, kOs),
     Object("architecture", &MachineDescription::architecture, kArchitecture),
@@ -185,6 +218,7 @@ const Table<MachineDescription> kMachine = {
     // Real zones lie within UTC-12 and UTC+14; a day either way leaves room for custom ones.
     Int<MachineDescription, std::int32_t>("timeZoneBias", &MachineDescription::timeZoneBias, -1440, 1440),
     Object("power", &MachineDescription::power, kPower),
+    {"missingExports", ReadMissingExports},
 };
 
 struct MetricName {

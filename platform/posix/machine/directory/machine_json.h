@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/posix/machine/directory/iso8601.h"
 #include "platform/posix/machine/directory/parse_error.h"
@@ -67,6 +68,9 @@ struct MachineDescription {
     std::optional<std::uint64_t> tickCount;    // milliseconds since boot when the machine starts
     std::optional<std::int32_t> timeZoneBias;  // minutes: UTC = local time + bias
     std::optional<PowerStatus> power;
+    // Exports the machine's Windows lacks: system module ("kernel32") -> function names
+    // that GetProcAddress does not find there.
+    std::map<std::string, std::vector<std::string>> missingExports;
 };
 
 // Parses the text of machine.json; `file` names it in errors ("machine.json").
