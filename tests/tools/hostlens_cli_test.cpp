@@ -200,6 +200,8 @@ TEST_F(HostlensCliTest, AMachineThatCannotBeLoadedIsNamedAndNothingIsPrinted) {
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.out, "");
         EXPECT_NE(outcome.err.find(c.named), std::string::npos) << outcome.err;
+        EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << "one message\n"
+                                                                               << outcome.err;
     }
 }
 

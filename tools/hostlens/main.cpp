@@ -5,7 +5,6 @@
 // library or the machine directory cannot be loaded; 2 for a usage error.
 #include <CLI/CLI.hpp>
 
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -55,18 +54,12 @@ bool PrepareEnvironment(const Options& options) {
 }
 
 // The machine given with --machine, else HOSTLENS_MACHINE, else the platform's own (on
-// Linux an empty simulated machine).
+// Linux an empty simulated machine). The platform has loaded HOSTLENS_MACHINE's
+// directory before main, and said why when it could not.
 bool ChooseMachine(const Options& options) {
-    std::string dir = options.machine;
-    bool given = options.machineGiven;
-    if (!given) {
-        const char* fromEnvironment = std::getenv("HOSTLENS_MACHINE");
-        given = fromEnvironment != nullptr && *fromEnvironment != '\0';
-        if (given) dir = fromEnvironment;
-    }
-    if (!given) return true;
+    if (!options.machineGiven) return hostlens::MachineFromEnvironmentLoaded();
     std::string error;
-    if (hostlens::LoadMachineDirectory(dir, error)) return true;
+    if (hostlens::LoadMachineDirectory(options.machine, error)) return true;
     std::cerr << "hostlens: " << error << "\n";
     return false;
 }
