@@ -5,6 +5,7 @@
 // library or the machine directory cannot be loaded; 2 for a usage error.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "platform/machine_directory.h"
 #include "platform/process_environment.h"
+#include "platform/program_arguments.h"
 #include "tools/hostlens/commands.h"
 #include "tools/hostlens/records_json.h"
 #include "tools/hostlens/service_library.h"
@@ -170,8 +172,12 @@ int main(int argc, char** argv) {
         "its record.",
         "hostlens"};
     DefineCommandLine(app, options);
+    // In UTF-8 on every platform; CLI11 takes them without the program's name, last first.
+    std::vector<std::string> arguments = hostlens::ProgramArguments(argc, argv);
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    std::reverse(arguments.begin(), arguments.end());
     try {
-        app.parse(argc, argv);
+        app.parse(arguments);
         if (app.get_subcommand("updates")->parsed() && options.commands.empty())
             throw CLI::RequiredError("updates: an operation (detect, get or set N)");
         if (options.commands.empty()) throw CLI::RequiredError("A command");
