@@ -17,6 +17,9 @@ function(hostlens_sample_machines)
   endforeach()
   set(script ${PROJECT_SOURCE_DIR}/cmake/StageMachine.cmake)
   file(GLOB entries LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/machines/*)
+  # Ninja makes the folder of a command's output, Make does not: it is made here.
+  set(stamps_folder ${PROJECT_BINARY_DIR}/CMakeFiles/sample_machines)
+  file(MAKE_DIRECTORY ${stamps_folder})
   set(stamps)
   foreach(source ${entries})
     if(NOT IS_DIRECTORY ${source})
@@ -24,7 +27,7 @@ function(hostlens_sample_machines)
     endif()
     get_filename_component(name ${source} NAME)
     file(GLOB_RECURSE files CONFIGURE_DEPENDS ${source}/*)
-    set(stamp ${PROJECT_BINARY_DIR}/CMakeFiles/sample_machines/${name}.stamp)
+    set(stamp ${stamps_folder}/${name}.stamp)
     add_custom_command(OUTPUT ${stamp}
       COMMAND ${CMAKE_COMMAND} -DSOURCE=${source} -DDESTINATION=${PROJECT_BINARY_DIR}/machines/${name}
               -DUTILS=${utils} "-DLIBRARIES=${libraries}" -P ${script}

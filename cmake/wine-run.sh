@@ -10,7 +10,11 @@ if [ $# -lt 2 ]; then
     echo "usage: $0 PREFIX PROGRAM [ARGUMENTS...]" >&2
     exit 2
 fi
-WINEPREFIX=$1
+# Wine takes only an absolute prefix; a relative one is taken from here.
+case $1 in
+    /*) WINEPREFIX=$1 ;;
+    *) WINEPREFIX=$(pwd)/$1 ;;
+esac
 shift
 export WINEPREFIX
 # Wine's own diagnostics would mix with the program's output.

@@ -13,4 +13,10 @@ namespace hostlens {
 // which line and what is wrong with it. Call it before the library is loaded.
 bool LoadMachineDirectory(const std::string& dir, std::string& error);
 
+// Whether the machine directory that the environment names (HOSTLENS_MACHINE=DIR) is
+// the machine of this process; true when it names none. The platform loads it as the
+// process starts, before main, and reports a failure on standard error then: a program
+// asks here rather than loading DIR again, so a failure is reported once.
+bool MachineFromEnvironmentLoaded();
+
 }  // namespace hostlens

@@ -115,8 +115,8 @@ std::set<std::string> Members(const json& object) {
     return names;
 }
 
-// A service's member: its result code, and its record unless the service is not built
-// yet (ERROR_CALL_NOT_IMPLEMENTED).
+// A service's member: its result code, named as "error" when it is a failure, and its
+// record unless the service is not built yet (ERROR_CALL_NOT_IMPLEMENTED).
 void ExpectServiceMember(const std::string& command, const json& member) {
     SCOPED_TRACE(command + ": " + member.dump());
     ASSERT_TRUE(member.is_object());
@@ -131,6 +131,7 @@ void ExpectServiceMember(const std::string& command, const json& member) {
     }
     ASSERT_TRUE(member.at("result").is_number_unsigned());
     std::set<std::string> expected{"result"};
+    if (member.at("result") != 0 && member.at("result") != 120) expected.insert("error");
     if (command == "wmi") {
         expected.insert({"namespace", "query"});
         if (member.at("result") != 120) expected.insert("rows");
@@ -200,6 +201,8 @@ TEST_F(HostlensCliTest, AMachineThatCannotBeLoadedIsNamedAndNothingIsPrinted) {
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.out, "");
         EXPECT_NE(outcome.err.find(c.named), std::string::npos) << outcome.err;
+        EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << "one message\n"
+                                                                               << outcome.err;
     }
 }
 
@@ -246,7 +249,11 @@ TEST_F(HostlensCliTest, CommandsPrintOneJsonObjectWithAMemberPerServiceCalled) {
     }
 }
 
-TEST_F(HostlensCliTest, UpdatesAndWmiShowWhatWasAsked) {
+TEST_F(HostlensCliTest, UpdatesAndWmiShowWhatWasAskedAndNameWhatFailed) {
+    // A machine whose WMI has the default namespace and nothing in it.
+    const std::string machine = (root_ / "wmi-machine").string();
+    fs::create_directories(root_ / "wmi-machine/wmi/root/cimv2");
+    std::ofstream(root_ / "wmi-machine/wmi/root/cimv2/.keep");
     struct Case {
         std::vector<std::string> args;
         json expected;  // members that must be there with these values
@@ -261,6 +268,14 @@ TEST_F(HostlensCliTest, UpdatesAndWmiShowWhatWasAsked) {
          {{"namespace", "ROOT\\CIMV2\\Security\\MicrosoftTpm"}, {"query", "SELECT * FROM Win32_Tpm"}}},
         {{"wmi", "SELECT * FROM Win32_UserAccount WHERE Name = 'J\xc3\xbcrgen'"},
          {{"query", "SELECT * FROM Win32_UserAccount WHERE Name = 'J\xc3\xbcrgen'"}}},
+        {{"wmi", "--machine", machine, "SELEC * FROM Win32_BIOS"},
+         {{"result", 0x80041017}, {"error", "WBEM_E_INVALID_QUERY (0x80041017)"}}},
+        {{"wmi", "--machine", machine, "SELECT * FROM Win32_BIOS WHERE"},
+         {{"error", "WBEM_E_INVALID_QUERY (0x80041017)"}}},
+        {{"wmi", "--machine", machine, "SELECT * FROM Win32_NoSuchClass"},
+         {{"error", "WBEM_E_INVALID_CLASS (0x80041010)"}}},
+        {{"wmi", "--namespace", "ROOT\\Nowhere", "SELECT * FROM Win32_BIOS"},
+         {{"error", "WBEM_E_INVALID_NAMESPACE (0x8004100E)"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Describe(c.args));

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Runs a program and checks what it prints: exit status 0, and standard output one
 JSON object (strictly: nothing before or after it) with the given members, each itself
-an object holding a "result".
+an object holding a "result", and the given texts in them.
 
-    json_output_check.py --members a,b,c -- PROGRAM [ARGUMENTS...]
+    json_output_check.py --members a,b,c [--text MEMBER.FIELD=TEXT]... -- PROGRAM [ARGUMENTS...]
 """
 import argparse
 import json
@@ -14,6 +14,8 @@ import sys
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--members", default="", help="comma-separated members the object must have")
+    parser.add_argument("--text", action="append", default=[], metavar="MEMBER.FIELD=TEXT",
+                        help="a text that a member's field must hold")
     parser.add_argument("--timeout", type=float, default=120)
     parser.add_argument("command", nargs=argparse.REMAINDER)
     options = parser.parse_args()
@@ -40,6 +42,13 @@ def main():
         value = document.get(member)
         if not isinstance(value, dict) or "result" not in value:
             failures.append(f"member {member!r} missing or without a result: {value!r}")
+    for expected in options.text:
+        path, _, text = expected.partition("=")
+        member, _, field = path.partition(".")
+        value = document.get(member)
+        found = value.get(field) if isinstance(value, dict) else None
+        if found != text:
+            failures.append(f"{path} is {found!r}, not {text!r}")
     for failure in failures:
         print(failure)
     if not failures:

@@ -25,7 +25,9 @@ protected:
         ASSERT_NE(library_, nullptr) << "error " << GetLastError();
     }
     void TearDown() override {
-        if (library_ != nullptr) EXPECT_TRUE(FreeLibrary(library_));
+        if (library_ != nullptr) {
+            EXPECT_TRUE(FreeLibrary(library_));
+        }
         DeleteInstallPath();
         ApiTest::TearDown();
     }

@@ -1,5 +1,6 @@
 #include "tools/hostlens/commands.h"
 
+#include "tools/hostlens/result_names.h"
 #include "tools/hostlens/text.h"
 #include "tools/hostlens/variant_json.h"
 
@@ -33,11 +34,21 @@ Json NoObject(const char* getExport) {
 }
 
 // A service that is not built yet answers ERROR_CALL_NOT_IMPLEMENTED and fills nothing:
-// only its result is shown.
+// only its result is shown. Any other failure is also named, as "error".
+bool Built(DWORD result) {
+    return result != ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+Json Result(DWORD result) {
+    Json member{{"result", result}};
+    if (result != ERROR_SUCCESS && Built(result)) member["error"] = ResultText(result);
+    return member;
+}
+
 template <class Record>
 Json Member(DWORD result, const char* typeName, const Record& record) {
-    Json member{{"result", result}};
-    if (result != ERROR_CALL_NOT_IMPLEMENTED) member[typeName] = record;
+    Json member = Result(result);
+    if (Built(result)) member[typeName] = record;
     return member;
 }
 
@@ -139,8 +150,10 @@ Json Wmi(const ServiceExports& exports, const std::string& wmiNamespace, const s
     request.IncludeEmpty = true;
     std::vector<WmiRow> rows;
     DWORD result = manager->Query(request, rows);
-    Json member{{"result", result}, {"namespace", Utf8(wideNamespace)}, {"query", Utf8(wideQuery)}};
-    if (result != ERROR_CALL_NOT_IMPLEMENTED) {
+    Json member = Result(result);
+    member["namespace"] = Utf8(wideNamespace);
+    member["query"] = Utf8(wideQuery);
+    if (Built(result)) {
         Json list = Json::array();
         for (const WmiRow& row : rows) list.push_back(RowToJson(row));
         member["rows"] = std::move(list);

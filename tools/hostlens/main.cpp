@@ -5,7 +5,7 @@
 // library or the machine directory cannot be loaded; 2 for a usage error.
 #include <CLI/CLI.hpp>
 
-#include <cstdlib>
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -13,6 +13,7 @@
 
 #include "platform/machine_directory.h"
 #include "platform/process_environment.h"
+#include "platform/program_arguments.h"
 #include "tools/hostlens/commands.h"
 #include "tools/hostlens/records_json.h"
 #include "tools/hostlens/service_library.h"
@@ -55,18 +56,12 @@ bool PrepareEnvironment(const Options& options) {
 }
 
 // The machine given with --machine, else HOSTLENS_MACHINE, else the platform's own (on
-// Linux an empty simulated machine).
+// Linux an empty simulated machine). The platform has loaded HOSTLENS_MACHINE's
+// directory before main, and said why when it could not.
 bool ChooseMachine(const Options& options) {
-    std::string dir = options.machine;
-    bool given = options.machineGiven;
-    if (!given) {
-        const char* fromEnvironment = std::getenv("HOSTLENS_MACHINE");
-        given = fromEnvironment != nullptr && *fromEnvironment != '\0';
-        if (given) dir = fromEnvironment;
-    }
-    if (!given) return true;
+    if (!options.machineGiven) return hostlens::MachineFromEnvironmentLoaded();
     std::string error;
-    if (hostlens::LoadMachineDirectory(dir, error)) return true;
+    if (hostlens::LoadMachineDirectory(options.machine, error)) return true;
     std::cerr << "hostlens: " << error << "\n";
     return false;
 }
@@ -177,8 +172,12 @@ int main(int argc, char** argv) {
         "its record.",
         "hostlens"};
     DefineCommandLine(app, options);
+    // In UTF-8 on every platform; CLI11 takes them without the program's name, last first.
+    std::vector<std::string> arguments = hostlens::ProgramArguments(argc, argv);
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    std::reverse(arguments.begin(), arguments.end());
     try {
-        app.parse(argc, argv);
+        app.parse(arguments);
         if (app.get_subcommand("updates")->parsed() && options.commands.empty())
             throw CLI::RequiredError("updates: an operation (detect, get or set N)");
         if (options.commands.empty()) throw CLI::RequiredError("A command");

@@ -1,5 +1,7 @@
 #include "tools/hostlens/service_library.h"
 
+#include "tools/hostlens/result_names.h"
+
 namespace hostlens::cli {
 
 namespace {
@@ -10,8 +12,8 @@ template <class Function>
 bool BindExport(HMODULE module, const char* name, Function& function, std::string& error) {
     FARPROC address = GetProcAddress(module, name);
     if (address == nullptr) {
-        error = std::string(ServiceLibrary::kName) + " has no export " + name + " (Win32 error " +
-                std::to_string(GetLastError()) + ")";
+        error =
+            std::string(ServiceLibrary::kName) + " has no export " + name + ": " + ResultText(GetLastError());
         return false;
     }
     function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
@@ -23,7 +25,7 @@ bool BindExport(HMODULE module, const char* name, Function& function, std::strin
 std::unique_ptr<ServiceLibrary> ServiceLibrary::Load(std::string& error) {
     HMODULE module = LoadLibraryW(W("HostlensService.dll"));
     if (module == nullptr) {
-        error = std::string("cannot load ") + kName + " (Win32 error " + std::to_string(GetLastError()) + ")";
+        error = std::string("cannot load ") + kName + ": " + ResultText(GetLastError());
         return nullptr;
     }
     std::unique_ptr<ServiceLibrary> library(new ServiceLibrary(module));

@@ -41,7 +41,7 @@ public:
 
     // Loads the library and binds every export. On failure returns null and sets
     // `error` to a message that names the library or the missing export and the
-    // platform's error code.
+    // platform's error code, by name.
     static std::unique_ptr<ServiceLibrary> Load(std::string& error);
 
     ~ServiceLibrary();

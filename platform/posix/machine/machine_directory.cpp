@@ -1,5 +1,6 @@
 #include "platform/machine_directory.h"
 
+#include "platform/posix/machine/directory/load.h"
 #include "platform/posix/machine/sim_machinedir.h"
 
 namespace hostlens {
@@ -12,6 +13,10 @@ bool LoadMachineDirectory(const std::string& dir, std::string& error) {
     // Problems with the folder itself already start with its name.
     error = "machine directory " + (failure->starts_with(dir + ": ") ? *failure : dir + ": " + *failure);
     return false;
+}
+
+bool MachineFromEnvironmentLoaded() {
+    return !sim::machinedir::EnvironmentMachineFailed();
 }
 
 }  // namespace hostlens

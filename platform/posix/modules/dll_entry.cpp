@@ -3,6 +3,7 @@
 // which is where Windows calls the DLL entry point.
 #include <dlfcn.h>
 
+#include "platform/posix/modules/entry_point.h"
 #include "platform/win32.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
@@ -19,11 +20,15 @@ HINSTANCE ThisModule() {
 // Priority 65535 runs after every prioritised constructor; the library keeps its
 // module state constant-initialised, so nothing it needs is still unconstructed.
 __attribute__((constructor(65535))) void ProcessAttach() {
-    DllMain(ThisModule(), DLL_PROCESS_ATTACH, nullptr);
+    HINSTANCE instance = ThisModule();
+    if (!DllMain(instance, DLL_PROCESS_ATTACH, nullptr)) hostlens::sim::EntryPointFailed(instance);
 }
 
+// Also after a refused attach, as Windows calls it before it unloads the module.
 __attribute__((destructor(65535))) void ProcessDetach() {
-    DllMain(ThisModule(), DLL_PROCESS_DETACH, nullptr);
+    HINSTANCE instance = ThisModule();
+    DllMain(instance, DLL_PROCESS_DETACH, nullptr);
+    hostlens::sim::EntryPointDetached(instance);
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 // this library itself, as a compatibility layer's built-in modules are.
 //
 // No lock is held while the dynamic linker runs a module's constructors or
-// destructors: a DllMain may itself load and free modules.
+// destructors: a DllMain may itself load and free modules. A DllMain that refuses
+// the attach says so through entry_point.h; the module stays marked until it has
+// detached, so every LoadLibrary that opened it meanwhile fails too.
 #include <dlfcn.h>
 #include <link.h>
 #include <sys/auxv.h>
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "platform/posix/machine/machine.h"
+#include "platform/posix/modules/entry_point.h"
 #include "platform/posix/win32_base.h"
 #include "platform/posix/modules/win32_module.h"
 
@@ -83,6 +86,7 @@ struct State {
     std::array<long, kBuiltins.size()> builtinLoads{};
     std::vector<std::string> requests;
     std::set<std::pair<std::u16string, std::string>> hidden;  // (built-in name, export)
+    std::set<HMODULE> refusedAttach;  // whose DllMain returned FALSE, until they detach
 };
 
 State& S() {
@@ -320,6 +324,16 @@ HMODULE Load(std::string_view function, LPCWSTR fileName, HANDLE file, DWORD fla
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return nullptr;
     }
+    bool refused;
+    {
+        std::lock_guard lock(S().mutex);
+        refused = S().refusedAttach.count(module) != 0;
+    }
+    if (refused) {
+        dlclose(opened.library);  // runs DllMain for process detach, as Windows does
+        SetLastError(ERROR_DLL_INIT_FAILED);
+        return nullptr;
+    }
     void* extra = nullptr;
     {
         std::lock_guard lock(S().mutex);
@@ -366,6 +380,16 @@ FARPROC FindExport(void* library, HMODULE module, const char* name) {
 }
 
 }  // namespace
+
+void EntryPointFailed(HMODULE instance) {
+    std::lock_guard lock(S().mutex);
+    S().refusedAttach.insert(instance);
+}
+
+void EntryPointDetached(HMODULE instance) {
+    std::lock_guard lock(S().mutex);
+    S().refusedAttach.erase(instance);
+}
 
 std::vector<std::string> ModuleLoadRequests() {
     std::lock_guard lock(S().mutex);

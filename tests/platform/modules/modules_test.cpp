@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 
 const fs::path kModuleA = TEST_MODULE_A;  // has a DllMain
 const fs::path kModuleB = TEST_MODULE_B;  // has none
+const fs::path kModuleC = TEST_MODULE_C;  // has one that refuses to attach
 // Where the test program and the test modules are built: the folder searched for a
 // bare module name while no service library is loaded.
 const fs::path kBuildFolder = kModuleA.parent_path();
@@ -96,6 +97,26 @@ TEST_F(ModulesTest, FindsModulesByWindowsPathDllNameAndBareName) {
         EXPECT_TRUE(FreeLibrary(module));
     }
     EXPECT_EQ(sim::ModuleLoadRequests(), asked);
+}
+
+TEST_F(ModulesTest, AnEntryPointThatRefusesToAttachFailsTheLoadAndUnloadsTheModule) {
+    Place(kModuleC, "App/libtest_module_c.so");
+    unsetenv("TEST_MODULE_C_CALLS");
+    long before = OpenModules();
+    std::string calls;
+    // Each load attaches afresh, by path and by bare name.
+    for (const WCHAR* name : {W("C:\\App\\test_module_c.dll"), W("test_module_c.dll"), W("test_module_c")}) {
+        SCOPED_TRACE(Utf8(name));
+        SetLastError(0);
+        EXPECT_EQ(LoadLibraryW(name), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+        // Detached at once and unloaded; nothing counted as open.
+        calls += "attach;detach;";
+        const char* seen = std::getenv("TEST_MODULE_C_CALLS");
+        EXPECT_EQ(seen ? seen : "", calls);
+        EXPECT_EQ(GetModuleHandleW(W("test_module_c.dll")), nullptr);
+        EXPECT_EQ(OpenModules(), before);
+    }
 }
 
 TEST_F(ModulesTest, MissingModulesAndBadArgumentsFailWithTheirErrors) {

@@ -7,12 +7,24 @@
 
 namespace hostlens::sim::machinedir {
 
+namespace {
+// Constant-initialised, so it holds before the start-up load below runs.
+bool g_environmentMachineFailed = false;
+}  // namespace
+
 void LoadMachineFromEnvironment() {
+    g_environmentMachineFailed = false;
     const char* dir = std::getenv(kMachineVariable);
     if (dir == nullptr || *dir == '\0') return;
-    if (auto error = LoadMachineDirectory(dir))
+    if (auto error = LoadMachineDirectory(dir)) {
+        g_environmentMachineFailed = true;
         std::fprintf(stderr, "hostlens: %s=\"%s\" not loaded, the machine is empty: %s\n", kMachineVariable,
                      dir, error->c_str());
+    }
+}
+
+bool EnvironmentMachineFailed() {
+    return g_environmentMachineFailed;
 }
 
 namespace {

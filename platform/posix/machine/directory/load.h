@@ -14,4 +14,8 @@ inline constexpr const char* kMachineVariable = "HOSTLENS_MACHINE";
 // machine still runs, the way a program runs on a bare Windows installation.
 void LoadMachineFromEnvironment();
 
+// Whether the environment named a machine directory that LoadMachineFromEnvironment
+// could not load.
+bool EnvironmentMachineFailed();
+
 }  // namespace hostlens::sim::machinedir
