@@ -292,14 +292,12 @@ std::u16string Widen(std::string_view text) {
     return out;
 }
 
-namespace {
-char16_t FoldCase(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-    // Latin-1 letters: the registry and the file system fold these too.
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-    return c;
+std::size_t NoCaseHash::operator()(std::u16string_view name) const {
+    // FNV-1a over the folded characters.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (char16_t c : name) hash = (hash ^ FoldCase(c)) * 1099511628211ULL;
+    return static_cast<std::size_t>(hash);
 }
-}  // namespace
 
 int CompareNoCase(std::u16string_view a, std::u16string_view b) {
     std::size_t n = std::min(a.size(), b.size());

@@ -33,5 +33,22 @@ std::string Narrow(std::u16string_view text);  // UTF-16 to UTF-8, unpaired surr
 bool AppendUtf8(std::u16string_view text, bool strict, std::string& out);
 std::u16string Widen(std::string_view text);                      // UTF-8 to UTF-16
 int CompareNoCase(std::u16string_view a, std::u16string_view b);  // ordinal, ASCII+Latin case folding
+// The folding CompareNoCase applies to each character: ASCII and Latin-1 letters
+// to upper case, as the registry and the file system fold them.
+inline char16_t FoldCase(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+    return c;
+}
+// A hash and an equality of names without case, for indexes of names that compare
+// like CompareNoCase.
+struct NoCaseHash {
+    using is_transparent = void;
+    std::size_t operator()(std::u16string_view name) const;
+};
+struct NoCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const { return CompareNoCase(a, b) == 0; }
+};
 
 }  // namespace hostlens::sim::detail

@@ -13,23 +13,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/registry/key_contents.h"
 #include "platform/posix/registry/registry_store.h"
 #include "platform/posix/win32_base.h"
 #include "platform/posix/registry/win32_registry.h"
 
 namespace hostlens::sim::registry::tree {
 
-struct Value {
-    std::u16string name;
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-};
-
 struct Node {
-    std::u16string name;  // as created
-    // Sorted by name without case: found by binary search, enumerated by index.
-    std::vector<std::shared_ptr<Node>> subkeys;
-    std::vector<Value> values;  // in the order they were first set
+    std::u16string name;  // as created; never changes while the node is in a SubkeyList
+    SubkeyList subkeys;
+    ValueList values;
     FILETIME lastWrite{};
     // Set when the key is deleted: handles still hold the node and must answer
     // ERROR_KEY_DELETED, even after a key of the same name is created again.
@@ -37,8 +31,8 @@ struct Node {
     // HKLM\SOFTWARE: the 32-bit view of its subtree is its WOW6432Node subkey.
     bool redirects32 = false;
 
-    std::shared_ptr<Node> Find(std::u16string_view name) const;
-    Value* FindValue(std::u16string_view name);
+    std::shared_ptr<Node> Find(std::u16string_view name) const { return subkeys.Find(name); }
+    Value* FindValue(std::u16string_view name) { return values.Find(name); }
 };
 
 // What an HKEY that RegOpenKeyExW or RegCreateKeyExW returned points to.
