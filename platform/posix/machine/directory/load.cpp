@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -136,6 +137,8 @@ std::optional<std::string> ParseWmi(const fs::path& dir, ParsedMachine& machine)
     if (ec) return "wmi: cannot list the folder: " + ec.message();
     std::sort(machine.namespaces.begin(), machine.namespaces.end());
     std::sort(files.begin(), files.end());
+    // "namespace\class" -> its place in machine.classes
+    std::unordered_map<std::u16string, std::size_t, detail::NoCaseHash, detail::NoCaseEqual> classes;
     for (const std::string& relative : files) {
         std::string name = "wmi/" + relative;
         std::string text;
@@ -144,10 +147,10 @@ std::optional<std::string> ParseWmi(const fs::path& dir, ParsedMachine& machine)
         if (!parsed.ok()) return parsed.error->Message();
         // Folders differing only in case are one namespace to WMI: a class in both
         // would silently merge two files' instances.
-        for (const ClassFile& earlier : machine.classes)
-            if (detail::CompareNoCase(earlier.parsed.nameSpace, parsed.value.nameSpace) == 0 &&
-                detail::CompareNoCase(earlier.parsed.className, parsed.value.className) == 0)
-                return name + ": the class is already given by " + earlier.name;
+        auto given =
+            classes.emplace(parsed.value.nameSpace + u'\\' + parsed.value.className, machine.classes.size());
+        if (!given.second)
+            return name + ": the class is already given by " + machine.classes[given.first->second].name;
         machine.classes.push_back(ClassFile{std::move(name), std::move(parsed.value)});
     }
     return std::nullopt;
