@@ -33,6 +33,13 @@ std::string Narrow(std::u16string_view text);  // UTF-16 to UTF-8, unpaired surr
 bool AppendUtf8(std::u16string_view text, bool strict, std::string& out);
 std::u16string Widen(std::string_view text);                      // UTF-8 to UTF-16
 int CompareNoCase(std::u16string_view a, std::u16string_view b);  // ordinal, ASCII+Latin case folding
+// Input quoted in a message: at most `limit` characters, then "...", with control
+// characters (C0, DEL and C1) written as \u001B and bytes that are not UTF-8 as
+// \xFF, so that a message about a huge or hostile input stays short and is safe to
+// print on a terminal.
+inline constexpr std::size_t kExcerptLength = 40;
+std::string Excerpt(std::string_view utf8, std::size_t limit = kExcerptLength);
+std::string Excerpt(std::u16string_view text, std::size_t limit = kExcerptLength);
 // The folding CompareNoCase applies to each character: ASCII and Latin-1 letters
 // to upper case, as the registry and the file system fold them.
 inline char16_t FoldCase(char16_t c) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -374,6 +375,10 @@ TEST(RegFile, MalformedFilesReportTheLineAndReason) {
         {"\"a\"=\"\xED\xA0\x80\"", 4, "invalid UTF-8"},
         {"\"a\"=\"\xF4\x90\x80\x80\"", 4, "invalid UTF-8"},
         {"\"a\"=\"\xE2\x82", 4, "invalid UTF-8"},
+        // Quoted input is cut short and its control characters spelled out.
+        {"\x1B[2J" + std::string(100000, 'x'), 4,
+         "unexpected text '\\u001B[2J" + std::string(36, 'x') +
+             "...'; expected a key line [...], a value line or a comment"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -962,6 +967,52 @@ TEST(WmiClassFile, RejectsMalformedClassDescriptions) {
         auto result = ParseWmiClassFile(c.text, "root/cimv2/X.json");
         ASSERT_FALSE(result.ok());
         EXPECT_EQ(result.error->Message(), "wmi/root/cimv2/X.json: " + c.message);
+    }
+}
+
+// However large or hostile a file, its message quotes little of it and nothing that a
+// terminal would act on.
+TEST(ParseMessages, QuoteShortPrintableExcerptsOfTheInput) {
+    enum Kind { Reg, Machine, Wmi };
+    struct Case {
+        Kind kind;
+        std::string text;
+        std::string start;  // of the message
+    };
+    const std::string big(1 << 20, 'x');
+    const std::string raw = "\x1B]0;t\x07\x7F\xC2\x9B" + big;      // ESC, BEL, DEL and the C1 CSI
+    const std::string escaped = R"(\u001b[2J\u007f\u009b)" + big;  // the same in JSON escapes
+    const std::string reg = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n";
+    const Case cases[] = {
+        {Reg, reg + raw, "registry/a.reg: line 4: unexpected text '\\u001B]0;t\\u0007\\u007F\\u009Bxxx"},
+        {Reg, std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\" + raw + "]", "registry/a.reg: line 3: key name"},
+        {Reg, reg + "\"a\"=" + raw, "registry/a.reg: line 4: unknown value data"},
+        {Machine, "{\"clock\": \"" + raw + "\"}", "machine.json: line 1, column 12: syntax error"},
+        {Machine, "{\"clock\": \"" + big, "machine.json: line 1, column"},
+        {Machine, "{\"" + escaped + "\": 1}", "machine.json: /\\u001B[2J\\u007F\\u009Bxxx"},
+        {Machine, "{\"clock\": \"" + escaped + "\"}", "machine.json: /clock: expected an ISO 8601 time"},
+        {Wmi,
+         ClassFile("{\"name\": \"" + big + "\", \"type\": \"string\"}, {\"name\": \"" + big +
+                       "\", \"type\": \"string\"}",
+                   ""),
+         "wmi/root/cimv2/Win32_A.json: /properties/1/name: property \"xxx"},
+        {Wmi, ClassFile(R"({"name": "A", "type": "string"})", "{\"" + escaped + "\": 1}"),
+         "wmi/root/cimv2/Win32_A.json: /instances/0/\\u001B[2J"},
+    };
+    for (const Case& c : cases) {
+        std::optional<ParseError> error;
+        if (c.kind == Reg) error = ParseRegFile(c.text, "registry/a.reg").error;
+        if (c.kind == Machine) error = ParseMachineJson(c.text).error;
+        if (c.kind == Wmi) error = ParseWmiClassFile(c.text, "root/cimv2/Win32_A.json").error;
+        ASSERT_TRUE(error) << c.start;
+        std::string message = error->Message();
+        EXPECT_TRUE(message.starts_with(c.start)) << message;
+        EXPECT_LE(message.size(), 300u) << message;
+        for (std::size_t i = 0; i < message.size(); ++i) {
+            auto b = static_cast<unsigned char>(message[i]);
+            bool c1 = b == 0xC2 && i + 1 < message.size() && (message[i + 1] & 0xE0) == 0x80;
+            ASSERT_FALSE(b < 0x20 || b == 0x7F || c1) << message;
+        }
     }
 }
 

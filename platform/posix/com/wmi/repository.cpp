@@ -12,7 +12,7 @@ namespace {
 std::string Quote(std::u16string_view name) {
     // Appended, not "\"" + ... + "\"": GCC 12 warns wrongly (-Wrestrict) about that in release builds.
     std::string quoted = "\"";
-    quoted += detail::Narrow(name);
+    quoted += detail::Excerpt(name);
     quoted += '"';
     return quoted;
 }

@@ -87,7 +87,7 @@ LexResult LexWql(std::u16string_view query) {
             }
             auto number = ParseUnsignedNumber(query.substr(start, i - start));
             if (!number)
-                return fail("\"" + detail::Narrow(query.substr(start, i - start)) + "\" is not a number" +
+                return fail("\"" + detail::Excerpt(query.substr(start, i - start)) + "\" is not a number" +
                             At(start));
             token.kind = TokenKind::Number;
             token.number = *number;

@@ -66,7 +66,7 @@ std::optional<ParseError> RegistryApplier::Apply(const std::vector<RegOperation>
                 edits.push_back(registry::ValueEdit{std::get<RegDeleteValue>(value).name, true, 0, {}});
         }
         if (!registry::EditKey(path, edits, View::Native))
-            return Failure(file, create.line, "the registry refuses the key " + detail::Narrow(path));
+            return Failure(file, create.line, "the registry refuses the key " + detail::Excerpt(path));
         if (create.lastWrite)
             times_[std::move(path)] = *create.lastWrite;
         else

@@ -40,7 +40,7 @@ struct ParsedMachine {
 };
 
 std::string CannotRead(const std::string& name, const std::string& reason) {
-    return name + ": cannot read the file: " + reason;
+    return machinedir::FileName(name) + ": cannot read the file: " + reason;
 }
 
 // Reads and parses one file with `parse(text)`; every failure, running out of memory
@@ -52,9 +52,9 @@ std::optional<std::string> ReadAndParse(const fs::path& path, const std::string&
         if (auto reason = machinedir::ReadMachineFile(path, text)) return CannotRead(name, *reason);
         return parse(text);
     } catch (const std::bad_alloc&) {
-        return name + ": not enough memory to load the file";
+        return machinedir::FileName(name) + ": not enough memory to load the file";
     } catch (const std::exception& e) {
-        return name + ": " + e.what();
+        return machinedir::FileName(name) + ": " + e.what();
     }
 }
 
@@ -156,8 +156,8 @@ std::optional<std::string> ParseWmi(const fs::path& dir, ParsedMachine& machine)
                 auto given = classes.emplace(parsed.value.nameSpace + u'\\' + parsed.value.className,
                                              machine.classes.size());
                 if (!given.second)
-                    return name + ": the class is already given by " +
-                           machine.classes[given.first->second].name;
+                    return machinedir::FileName(name) + ": the class is already given by " +
+                           machinedir::FileName(machine.classes[given.first->second].name);
                 machine.classes.push_back(ClassFile{name, std::move(parsed.value)});
                 return std::nullopt;
             });

@@ -11,7 +11,6 @@ constexpr std::u16string_view kHeader5 = u"Windows Registry Editor Version 5.00"
 constexpr std::u16string_view kHeader4 = u"REGEDIT4";
 constexpr std::size_t kMaxKeyNameLength = 255;  // characters in one key name, as Windows limits it
 constexpr std::size_t kMaxKeyDepth = 512;       // levels of the registry tree, as Windows limits it
-constexpr std::size_t kMaxQuoted = 40;          // characters of input quoted in an error
 
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
@@ -30,15 +29,12 @@ char16_t FromCp1252(std::uint8_t b) {
     return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
 }
 
-// UTF-16 to UTF-8 for quoting input in messages; unpaired surrogates become U+FFFD.
-std::string ToUtf8(std::u16string_view text) {
-    return hostlens::sim::detail::Narrow(text);
-}
-
-// Input quoted in a message, cut short so that a huge line gives a short message.
+// Input quoted in a message: cut short, control characters spelled out.
 std::string Quote(std::u16string_view text) {
-    if (text.size() > kMaxQuoted) return "'" + ToUtf8(text.substr(0, kMaxQuoted)) + "...'";
-    return "'" + ToUtf8(text) + "'";
+    std::string quoted = "'";
+    quoted += detail::Excerpt(text);
+    quoted += '\'';
+    return quoted;
 }
 
 bool IsBlank(char16_t c) {
@@ -339,7 +335,7 @@ bool Parser::LastWriteComment(std::u16string_view line, bool afterKey) {
     if (line.substr(0, kMarker.size()) != kMarker) return true;  // an ordinary comment
     if (!afterKey) return Fail("';@LastWrite=' must come right after a key line [...]");
     std::u16string_view value = TrimRight(line.substr(kMarker.size()));
-    std::string narrow = ToUtf8(value);
+    std::string narrow = detail::Narrow(value);
     auto ticks = ParseIso8601(narrow);
     if (!ticks)
         return Fail("invalid last-write time " + Quote(value) +
