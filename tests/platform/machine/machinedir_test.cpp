@@ -375,6 +375,9 @@ TEST(RegFile, MalformedFilesReportTheLineAndReason) {
         {"\"a\"=\"\xED\xA0\x80\"", 4, "invalid UTF-8"},
         {"\"a\"=\"\xF4\x90\x80\x80\"", 4, "invalid UTF-8"},
         {"\"a\"=\"\xE2\x82", 4, "invalid UTF-8"},
+        // Windows' names end at a NUL: such a name could never be opened.
+        {std::string("[HKEY_LOCAL_MACHINE\\A\0B]", 24), 4, "key name 'A\\u0000B' contains a NUL character"},
+        {std::string("\"a\0\"=\"x\"", 8), 4, "value name 'a\\u0000' contains a NUL character"},
         // Quoted input is cut short and its control characters spelled out.
         {"\x1B[2J" + std::string(100000, 'x'), 4,
          "unexpected text '\\u001B[2J" + std::string(36, 'x') +
@@ -407,15 +410,27 @@ TEST(RegFile, KeyPathsUpToWindowsLimitsAreAccepted) {
 }
 
 TEST(RegFile, MalformedUtf16FilesReportTheLine) {
-    auto odd = ParseRegFile(Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n") + "x");
-    ASSERT_FALSE(odd.ok());
-    EXPECT_EQ(odd.error->line, 4u);
-    EXPECT_EQ(odd.error->reason, "UTF-16 text ends in the middle of a character (odd number of bytes)");
-
-    auto bad = ParseRegFile(
-        Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n\"a\"=hex:0g\r\n"));
-    ASSERT_FALSE(bad.ok());
-    EXPECT_EQ(bad.error->Message(), "line 4: invalid hex byte '0g'");
+    const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n";
+    struct Case {
+        std::string bytes;
+        std::string message;
+    };
+    const Case cases[] = {
+        {Utf16File(head) + "x",
+         "line 4: UTF-16 text ends in the middle of a character (odd number of bytes)"},
+        {Utf16File(head + u"\"a\"=hex:0g\r\n"), "line 4: invalid hex byte '0g'"},
+        // Unpaired surrogates are no characters, in UTF-16 as in UTF-8.
+        {Utf16File(head + u"\"a\"=\"\xD800\"\r\n"), "line 4: invalid UTF-16: an unpaired surrogate"},
+        {Utf16File(head + u"\"a\"=\"\xDC00\xD800\"\r\n"), "line 4: invalid UTF-16: an unpaired surrogate"},
+        {Utf16File(head + u"\r\n\"\xD83D\"=\"x\""), "line 5: invalid UTF-16: an unpaired surrogate"},
+        {Utf16File(head + u"\"a\"=\"\xD83D\xDE00\"\r\n\xD83D"),
+         "line 5: invalid UTF-16: an unpaired surrogate"},
+    };
+    for (const Case& c : cases) {
+        auto result = ParseRegFile(c.bytes);
+        ASSERT_FALSE(result.ok()) << c.message;
+        EXPECT_EQ(result.error->Message(), c.message);
+    }
 }
 
 // However a file is cut short, the parser answers with operations or with an error on
