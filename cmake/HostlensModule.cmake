@@ -18,8 +18,12 @@ function(hostlens_module target)
       target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
     endif()
   else()
-    target_link_options(${target} PRIVATE
-      -Wl,--version-script=${ARG_VERSION_SCRIPT} -Wl,--no-undefined)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${ARG_VERSION_SCRIPT})
+    # Every symbol resolved at link time, except in fuzz builds: clang links the
+    # sanitizer runtime into the program, and the modules find it there when loaded.
+    if(NOT HOSTLENS_FUZZ)
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_VERSION_SCRIPT})
   endif()
 endfunction()

@@ -1,6 +1,11 @@
 // Feeds arbitrary text to the WQL engine as a query and as a LIKE pattern. Every
 // input must get a result code (never a crash, hang or runaway allocation), and a
 // successful result must be well formed.
+//
+// LIKE also meets long texts: the input's first line is taken as a pattern, and the
+// rest as a text repeated as often as its first character says, up to 1 MiB, so that
+// short inputs reach texts far longer than the fuzzer's inputs.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +65,32 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
+constexpr std::size_t kMaxSubject = std::size_t{1} << 20;
+
+// The text after the first line break, repeated 1 + c*c/16 times for its first
+// character c ('a': 589 times, U+0200: 16385, U+0400 and above: up to 1 MiB), so that
+// most inputs stay quick and some reach the longest texts.
+std::u16string Subject(std::u16string_view recipe) {
+    if (recipe.empty()) return {};
+    std::size_t times = 1 + std::size_t{recipe[0]} * recipe[0] / 16;
+    times = std::min(times, kMaxSubject / recipe.size());
+    std::u16string subject;
+    subject.reserve(recipe.size() * times);
+    for (std::size_t i = 0; i < times; ++i) subject += recipe;
+    return subject;
+}
+
+void CheckLike(std::u16string_view pattern, const std::u16string& subject) {
+    auto compiled = wmi::LikePattern::Compile(pattern);
+    if (!compiled || pattern.size() + 1 > wmi::kMaxLikePattern) return;
+    bool matches = compiled->Matches(subject);
+    // Whatever a pattern matches, the pattern with '%' before or after it matches too.
+    if (matches) {
+        Check(wmi::LikePattern::Compile(u"%" + std::u16string(pattern))->Matches(subject));
+        Check(wmi::LikePattern::Compile(std::u16string(pattern) + u"%")->Matches(subject));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -84,6 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)pattern->Matches(text);
         (void)pattern->Matches(std::u16string(300, u'a') + u"b");
     }
+    std::size_t lineBreak = text.find(u'\n');
+    if (lineBreak != std::u16string::npos)
+        CheckLike(std::u16string_view(text).substr(0, lineBreak),
+                  Subject(std::u16string_view(text).substr(lineBreak + 1)));
     (void)wmi::ParseNumberText(text);
     return 0;
 }

@@ -336,5 +336,12 @@ std::u16string Widen(std::string_view text) {
     return out;
 }
 
+std::size_t NoCaseHash::operator()(std::u16string_view name) const {
+    // FNV-1a over the upper-cased characters.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (char16_t c : name) hash = (hash ^ Upcase(c)) * 1099511628211ULL;
+    return static_cast<std::size_t>(hash);
+}
+
 }  // namespace detail
 }  // namespace hostlens::sim

@@ -33,5 +33,22 @@ std::string Narrow(std::u16string_view text);  // UTF-16 to UTF-8, unpaired surr
 // Appends `text` as UTF-8; with `strict`, false at the first unpaired surrogate.
 bool AppendUtf8(std::u16string_view text, bool strict, std::string& out);
 std::u16string Widen(std::string_view text);  // UTF-8 to UTF-16
+// Input quoted in a message: at most `limit` characters, then "...", with control
+// characters (C0, DEL and C1) written as \u001B and bytes that are not UTF-8 as
+// \xFF, so that a message about a huge or hostile input stays short and is safe to
+// print on a terminal.
+inline constexpr std::size_t kExcerptLength = 40;
+std::string Excerpt(std::string_view utf8, std::size_t limit = kExcerptLength);
+std::string Excerpt(std::u16string_view text, std::size_t limit = kExcerptLength);
+// A hash and an equality of names without case, for indexes of names that compare
+// like CompareNoCase.
+struct NoCaseHash {
+    using is_transparent = void;
+    std::size_t operator()(std::u16string_view name) const;
+};
+struct NoCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const { return CompareNoCase(a, b) == 0; }
+};
 
 }  // namespace hostlens::sim::detail

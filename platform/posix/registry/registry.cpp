@@ -291,7 +291,7 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
         // enumerating it and, to remove values, setting them.
         Target target = TargetOf(state, key, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS);
         if (target.status != ERROR_SUCCESS) return target.status;
-        if (!target.node->values.empty() && !(target.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+        if (!target.node->values.Empty() && !(target.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
         tree::ClearKey(state, *target.node);
         return ERROR_SUCCESS;
     }
@@ -316,8 +316,8 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR na
     auto [lock, state] = tree::Lock();
     Target target = TargetOf(state, key, KEY_ENUMERATE_SUB_KEYS);
     if (target.status != ERROR_SUCCESS) return target.status;
-    if (index >= target.node->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const tree::Node& subkey = *target.node->subkeys[index];
+    if (index >= target.node->subkeys.Size()) return ERROR_NO_MORE_ITEMS;
+    const tree::Node& subkey = target.node->subkeys.At(index);
     if (lastWriteTime) *lastWriteTime = subkey.lastWrite;
     // Lengths count characters; the buffer must also hold the terminator. When it
     // does not, nothing is written and the length is left as it was.
@@ -341,8 +341,8 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR va
     auto [lock, state] = tree::Lock();
     Target target = TargetOf(state, key, KEY_QUERY_VALUE);
     if (target.status != ERROR_SUCCESS) return target.status;
-    if (index >= target.node->values.size()) return ERROR_NO_MORE_ITEMS;
-    const tree::Value& value = target.node->values[index];
+    if (index >= target.node->values.Size()) return ERROR_NO_MORE_ITEMS;
+    const tree::Value& value = target.node->values.At(index);
     auto size = static_cast<DWORD>(value.data.size());
     // As advapi32 does: the name first (its length untouched when it does not fit),
     // then the data; the type and the data's size are reported either way.
@@ -373,22 +373,22 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LP
     auto [lock, state] = tree::Lock();
     Target target = TargetOf(state, key, KEY_QUERY_VALUE);
     if (target.status != ERROR_SUCCESS) return target.status;
-    const tree::Node& node = *target.node;
+    tree::Node& node = *target.node;
     // Name lengths are in characters without the terminator, data lengths in bytes.
     // Windows keeps these maxima as high-water marks; the exact current maxima
     // reported here are never smaller than what enumeration needs.
     std::size_t longestSubkey = 0, longestName = 0, largestData = 0;
     for (const auto& subkey : node.subkeys) longestSubkey = std::max(longestSubkey, subkey->name.size());
-    for (const auto& value : node.values) {
+    for (const auto& value : node.values.All()) {
         longestName = std::max(longestName, value.name.size());
         largestData = std::max(largestData, value.data.size());
     }
     if (keyClass && classLength && *classLength > 0) keyClass[0] = 0;
     if (classLength) *classLength = 0;
-    if (subKeys) *subKeys = static_cast<DWORD>(node.subkeys.size());
+    if (subKeys) *subKeys = static_cast<DWORD>(node.subkeys.Size());
     if (maxSubKeyLength) *maxSubKeyLength = static_cast<DWORD>(longestSubkey);
     if (maxClassLength) *maxClassLength = 0;
-    if (values) *values = static_cast<DWORD>(node.values.size());
+    if (values) *values = static_cast<DWORD>(node.values.Size());
     if (maxValueNameLength) *maxValueNameLength = static_cast<DWORD>(longestName);
     if (maxValueLength) *maxValueLength = static_cast<DWORD>(largestData);
     if (securityDescriptorSize) *securityDescriptorSize = 0;

@@ -77,12 +77,25 @@ bool SetValue(std::u16string_view path, std::u16string_view name, std::uint32_t 
     return true;
 }
 
+bool EditKey(std::u16string_view path, std::span<const ValueEdit> edits, View view) {
+    auto [lock, state] = tree::Lock();
+    tree::Walk walk = Locate(state, path, view, true);
+    if (walk.status != ERROR_SUCCESS) return false;
+    tree::Node& node = *walk.node;
+    for (const ValueEdit& edit : edits) {
+        if (!edit.remove)
+            tree::SetValue(state, node, edit.name, edit.type,
+                           std::vector<std::uint8_t>(edit.data.begin(), edit.data.end()));
+        else if (node.values.Erase(edit.name))
+            node.lastWrite = tree::Now();
+    }
+    return true;
+}
+
 bool DeleteValue(std::u16string_view path, std::u16string_view name, View view) {
     auto [lock, state] = tree::Lock();
     tree::Walk walk = Locate(state, path, view, false);
-    if (walk.status != ERROR_SUCCESS || !walk.node->FindValue(name)) return false;
-    std::erase_if(walk.node->values,
-                  [&](const tree::Value& value) { return detail::CompareNoCase(value.name, name) == 0; });
+    if (walk.status != ERROR_SUCCESS || !walk.node->values.Erase(name)) return false;
     walk.node->lastWrite = tree::Now();
     return true;
 }
@@ -101,7 +114,7 @@ std::optional<std::vector<ValueData>> Values(std::u16string_view path, View view
     tree::Walk walk = Locate(state, path, view, false);
     if (walk.status != ERROR_SUCCESS) return std::nullopt;
     std::vector<ValueData> values;
-    for (const auto& value : walk.node->values)
+    for (const auto& value : walk.node->values.All())
         values.push_back(ValueData{value.name, value.type, value.data});
     return values;
 }
@@ -128,6 +141,18 @@ std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view) {
     tree::Walk walk = Locate(state, path, view, false);
     if (walk.status != ERROR_SUCCESS) return std::nullopt;
     return walk.node->lastWrite;
+}
+
+void SetEveryLastWriteTime(FILETIME time) {
+    auto [lock, state] = tree::Lock();
+    // Iterative: keys may nest hundreds of levels deep.
+    std::vector<tree::Node*> pending{state.machine.get(), state.users.get()};
+    while (!pending.empty()) {
+        tree::Node* node = pending.back();
+        pending.pop_back();
+        node->lastWrite = time;
+        for (const auto& subkey : node->subkeys) pending.push_back(subkey.get());
+    }
 }
 
 }  // namespace hostlens::sim::registry

@@ -62,6 +62,17 @@ bool SetValue(std::u16string_view path, std::u16string_view name, std::uint32_t 
               std::span<const std::uint8_t> data, View view = View::Native);
 bool DeleteValue(std::u16string_view path, std::u16string_view name, View view = View::Native);
 
+// One change to a key's values: set one (the bytes as given) or delete it.
+struct ValueEdit {
+    std::u16string_view name;
+    bool remove = false;
+    std::uint32_t type = 0;
+    std::span<const std::uint8_t> data;
+};
+// Creates the key as CreateKey does and applies the changes in order, each as
+// SetValue or DeleteValue would; the path is resolved once, however many follow.
+bool EditKey(std::u16string_view path, std::span<const ValueEdit> edits, View view = View::Native);
+
 struct ValueData {
     std::u16string name;
     std::uint32_t type = 0;
@@ -78,6 +89,9 @@ std::optional<std::vector<std::u16string>> SubkeyNames(std::u16string_view path,
 // (MachineFacts().clock, or the host's when that is 0); loaders set recorded times last.
 bool SetLastWriteTime(std::u16string_view path, FILETIME time, View view = View::Native);
 std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view = View::Native);
+// Gives every stored key the same time, as a loaded machine's keys all were written
+// before its clock starts.
+void SetEveryLastWriteTime(FILETIME time);
 
 // The user behind HKEY_CURRENT_USER for the calling thread: a SID string
 // ("S-1-5-21-..."); empty restores the default, the process's user LocalSystem

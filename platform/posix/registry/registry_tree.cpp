@@ -17,10 +17,6 @@ constexpr std::u16string_view kDefaultHive = u".DEFAULT";
 // Windows refuses to create a key whose name is longer than this.
 constexpr std::size_t kMaxKeyNameLength = 255;
 
-bool Less(const std::shared_ptr<Node>& node, std::u16string_view name) {
-    return detail::CompareNoCase(node->name, name) < 0;
-}
-
 bool SameName(std::u16string_view a, std::u16string_view b) {
     return detail::CompareNoCase(a, b) == 0;
 }
@@ -36,8 +32,7 @@ std::shared_ptr<Node> AddSubkey(State& state, Node& parent, std::u16string_view 
     auto child = NewNode(std::u16string(name));
     child->parent = &parent;
     child->redirects32 = parentIsMachine && SameName(name, kSoftware);
-    auto at = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name, Less);
-    parent.subkeys.insert(at, child);
+    parent.subkeys.Insert(child);
     parent.lastWrite = child->lastWrite;
     return child;
 }
@@ -52,17 +47,16 @@ std::shared_ptr<Node> MakeWow6432Node(State& state, Node& software) {
     auto classes = NewNode(u"Classes");
     classes->parent = wow.get();
     classes->lastWrite = software.lastWrite;
-    wow->subkeys.push_back(classes);
-    auto at = std::lower_bound(software.subkeys.begin(), software.subkeys.end(), kWow6432Node, Less);
-    software.subkeys.insert(at, wow);
+    wow->subkeys.Insert(classes);
+    software.subkeys.Insert(wow);
     return wow;
 }
 
 void MarkDeleted(Node& node) {
     node.deleted = true;
-    for (auto& child : node.subkeys) MarkDeleted(*child);
-    node.subkeys.clear();  // handles keep the nodes they hold alive, nothing else needs them
-    node.values.clear();
+    for (const auto& child : node.subkeys) MarkDeleted(*child);
+    node.subkeys.Clear();  // handles keep the nodes they hold alive, nothing else needs them
+    node.values.Clear();
 }
 
 // One step down from `walk.node` to its subkey `name`, made first if `create`.
@@ -159,18 +153,6 @@ thread_local ThreadUserSlot t_user;
 
 }  // namespace
 
-std::shared_ptr<Node> Node::Find(std::u16string_view name) const {
-    auto at = std::lower_bound(subkeys.begin(), subkeys.end(), name, Less);
-    if (at == subkeys.end() || !SameName((*at)->name, name)) return nullptr;
-    return *at;
-}
-
-Value* Node::FindValue(std::u16string_view name) {
-    for (auto& value : values)
-        if (SameName(value.name, name)) return &value;
-    return nullptr;
-}
-
 Locked Lock() {
     State& state = Registry();
     return Locked{std::unique_lock(state.mutex), state};
@@ -253,27 +235,21 @@ Walk Follow(State& state, const std::shared_ptr<Node>& start, const std::vector<
 }
 
 void DeleteSubtree(State& state, Node& parent, const std::shared_ptr<Node>& child) {
-    std::erase(parent.subkeys, child);
+    parent.subkeys.Erase(child);
     MarkDeleted(*child);
     parent.lastWrite = Now();
 }
 
 void ClearKey(State& state, Node& node) {
-    for (auto& child : node.subkeys) MarkDeleted(*child);
-    node.subkeys.clear();
-    node.values.clear();
+    for (const auto& child : node.subkeys) MarkDeleted(*child);
+    node.subkeys.Clear();
+    node.values.Clear();
     node.lastWrite = Now();
 }
 
 void SetValue(State& state, Node& node, std::u16string_view name, std::uint32_t type,
               std::vector<std::uint8_t> data) {
-    // Setting a value that exists keeps its name's case and its place in the order.
-    if (Value* value = node.FindValue(name)) {
-        value->type = type;
-        value->data = std::move(data);
-    } else {
-        node.values.push_back(Value{std::u16string(name), type, std::move(data)});
-    }
+    node.values.Set(name, type, std::move(data));
     node.lastWrite = Now();
 }
 

@@ -12,26 +12,20 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/registry/key_contents.h"
 #include "platform/posix/registry/registry_store.h"
 #include "platform/posix/win32_base.h"
 #include "platform/posix/registry/win32_registry.h"
 
 namespace hostlens::sim::registry::tree {
 
-struct Value {
-    std::u16string name;
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-};
-
 struct Node {
-    std::u16string name;  // as created
+    std::u16string name;  // as created; never changes while the node is in a SubkeyList
     // The key it hangs from (null for a root). Valid while the node is not deleted:
     // a key is deleted with everything below it.
     Node* parent = nullptr;
-    // Sorted by name without case: found by binary search, enumerated by index.
-    std::vector<std::shared_ptr<Node>> subkeys;
-    std::vector<Value> values;  // in the order they were first set
+    SubkeyList subkeys;
+    ValueList values;
     FILETIME lastWrite{};
     // Set when the key is deleted: handles still hold the node and must answer
     // ERROR_KEY_DELETED, even after a key of the same name is created again.
@@ -40,8 +34,8 @@ struct Node {
     // for the keys the views share (wow64_keys.h).
     bool redirects32 = false;
 
-    std::shared_ptr<Node> Find(std::u16string_view name) const;
-    Value* FindValue(std::u16string_view name);
+    std::shared_ptr<Node> Find(std::u16string_view name) const { return subkeys.Find(name); }
+    Value* FindValue(std::u16string_view name) { return values.Find(name); }
 };
 
 // What an HKEY that RegOpenKeyExW or RegCreateKeyExW returned points to.

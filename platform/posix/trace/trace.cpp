@@ -351,7 +351,17 @@ HOSTLENS_WIN32_API ULONG WINAPI GetTraceEnableFlags(TRACEHANDLE loggerHandle) {
 HOSTLENS_WIN32_API ULONG TraceMessage(TRACEHANDLE loggerHandle, ULONG messageFlags, LPCGUID messageGuid,
                                       USHORT messageNumber, ...) {
     va_list args;
+    // The signature is Windows': its last named parameter is a USHORT, which clang
+    // warns about (-Wvarargs); the ABIs we build for give it a whole slot, so the
+    // variable arguments start where va_start looks for them.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
     va_start(args, messageNumber);
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
     ULONG result = Message("TraceMessage", loggerHandle, messageFlags, messageGuid, messageNumber, args);
     va_end(args);
     return result;

@@ -209,6 +209,11 @@ TEST(WqlSyntax, BoundsLengthAndNesting) {
     EXPECT_EQ(wmi::CheckWqlSyntax(nested(u"NOT ", u"", limit + 1)).code, wmi::kWbemInvalidQuery);
     EXPECT_EQ(wmi::CheckWqlSyntax(nested(u"NOT (", u")", limit / 2)).code, 0);
     EXPECT_EQ(wmi::CheckWqlSyntax(nested(u"NOT (", u")", limit / 2 + 1)).code, wmi::kWbemInvalidQuery);
+    auto like = [](std::size_t length) {
+        return u"SELECT * FROM A WHERE x LIKE '" + std::u16string(length, u'a') + u"'";
+    };
+    EXPECT_EQ(wmi::CheckWqlSyntax(like(wmi::kMaxLikePattern)).code, 0);
+    EXPECT_EQ(wmi::CheckWqlSyntax(like(wmi::kMaxLikePattern + 1)).code, wmi::kWbemInvalidQuery);
     // Sequences do not nest: thousands of ORs side by side are fine.
     std::u16string wide = u"SELECT * FROM A WHERE x = 0";
     for (int i = 0; i < 2500; ++i) wide += u" OR (x = 1)";
@@ -363,6 +368,11 @@ TEST_F(WqlTest, LikeMatchesWmiPatterns) {
         {"%a", "Alpha,beta"},
         {"%a%a", "Alpha"},
         {"", ""},
+        {"%[0-9]%", "Gamma_1,100%"},
+        {"[z-a]%", ""},
+        {"[a-]%", "Alpha"},
+        {"[^a-z]%", "100%"},
+        {"_%_", "Alpha,beta,Gamma_1,100%"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Select("Name LIKE '" + c.pattern + "'"), c.names) << c.pattern;
@@ -370,14 +380,28 @@ TEST_F(WqlTest, LikeMatchesWmiPatterns) {
     EXPECT_EQ(Select("Name NOT LIKE 'a%'"), "beta,Gamma_1,100%");
     EXPECT_EQ(Select("NOT Name LIKE 'a%'"), "beta,Gamma_1,-,100%");
 
-    // Many '%' against a long text that almost matches: bounded work, no backtracking blow-up.
+    // Long texts against the longest patterns of the shapes a backtracking matcher
+    // would take text times pattern steps for.
     sim::DefineWmiClass(kCimV2, u"Win32_Text", {{u"Value", cim::String}})
-        .Instance({{u"Value", std::u16string(5000, u'a')}})
-        .Instance({{u"Value", std::u16string(5000, u'a') + u"b"}});
-    auto result = Query("SELECT Value FROM Win32_Text WHERE Value LIKE '%a%a%a%a%a%a%a%a%a%a%a%a%b'");
-    ASSERT_EQ(result.code, 0) << result.message;
-    ASSERT_EQ(result.rows.size(), 1u);
-    EXPECT_EQ(std::get<std::u16string>(result.rows[0][0]).back(), u'b');
+        .Instance({{u"Value", std::u16string(1 << 20, u'a')}})
+        .Instance({{u"Value", std::u16string(1 << 20, u'a') + u"b"}});
+    std::string nonLatin;
+    for (char16_t c = 0x100; nonLatin.size() < 2 * 500; ++c) nonLatin += N(std::u16string(1, c));
+    const std::vector<Case> longCases = {
+        {"%a%a%a%a%a%a%a%a%a%a%a%a%b", "b"}, {"%" + std::string(510, 'a') + "b", "b"},
+        {"a%" + std::string(510, 'A'), "a"}, {"%" + std::string(509, '_') + "b%", "b"},
+        {"%[^" + nonLatin + "]", "a,b"},     {"%[" + nonLatin + "]%", ""},
+    };
+    for (const auto& c : longCases) {
+        auto result = Query("SELECT Value FROM Win32_Text WHERE Value LIKE '" + c.pattern + "'");
+        ASSERT_EQ(result.code, 0) << result.message;
+        std::string found;  // the last character of each text found
+        for (const auto& row : result.rows) {
+            const auto& text = std::get<std::u16string>(row[0]);
+            found += (found.empty() ? "" : ",") + N(text.substr(text.size() - 1));
+        }
+        EXPECT_EQ(found, c.names) << c.pattern.substr(0, 20);
+    }
 }
 
 TEST_F(WqlTest, ReturnsSelectedPropertiesInOrder) {

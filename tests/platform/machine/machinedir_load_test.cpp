@@ -5,11 +5,13 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -483,13 +485,38 @@ TEST_F(MachineDirTest, UnreadableOrMissingPlacesAreReported) {
     EXPECT_EQ(sim::LoadMachineDirectory(missing), missing.string() + ": no such folder");
     ExpectEmptyMachine("missing directory");
 
-    fs::path dir = NewDir("dangling");
-    Write(dir, "drive_c/file.txt", "x");
-    fs::create_directories(dir / "registry");
-    fs::create_symlink(dir / "nowhere.reg", dir / "registry" / "a.reg");
-    EXPECT_EQ(sim::LoadMachineDirectory(dir),
-              "registry/a.reg: cannot read the file: No such file or directory");
-    ExpectEmptyMachine("dangling link");
+    // Only regular files are read, and only up to the size limit: a FIFO would block
+    // the loader, a device would feed it without end.
+    struct Case {
+        std::string file;
+        std::function<void(const fs::path&)> make;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"registry/a.reg", [](const fs::path& p) { fs::create_symlink(p.parent_path() / "nowhere.reg", p); },
+         "No such file or directory"},
+        {"registry/a.reg", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "it is a FIFO, not a regular file"},
+        {"machine.json", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "it is a FIFO, not a regular file"},
+        {"machine.json", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "it is a character device, not a regular file"},
+        {"wmi/root/cimv2/Win32_Huge.json",
+         [](const fs::path& p) {
+             std::ofstream(p) << "{";
+             fs::resize_file(p, (std::uintmax_t{256} << 20) + 1);  // sparse: no disk space used
+         },
+         "larger than 256 MiB"},
+    };
+    fs::path dir;
+    for (const auto& c : cases) {
+        dir = NewDir("unreadable-" + std::to_string(&c - cases.data()));
+        Write(dir, "drive_c/file.txt", "x");
+        fs::create_directories((dir / c.file).parent_path());
+        c.make(dir / c.file);
+        EXPECT_EQ(sim::LoadMachineDirectory(dir), c.file + ": cannot read the file: " + c.reason);
+        ExpectEmptyMachine(c.file + ", " + c.reason);
+    }
 
     // A failure replaces a machine loaded before.
     fs::path good = NewDir("good");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -374,6 +375,13 @@ TEST(RegFile, MalformedFilesReportTheLineAndReason) {
         {"\"a\"=\"\xED\xA0\x80\"", 4, "invalid UTF-8"},
         {"\"a\"=\"\xF4\x90\x80\x80\"", 4, "invalid UTF-8"},
         {"\"a\"=\"\xE2\x82", 4, "invalid UTF-8"},
+        // Windows' names end at a NUL: such a name could never be opened.
+        {std::string("[HKEY_LOCAL_MACHINE\\A\0B]", 24), 4, "key name 'A\\u0000B' contains a NUL character"},
+        {std::string("\"a\0\"=\"x\"", 8), 4, "value name 'a\\u0000' contains a NUL character"},
+        // Quoted input is cut short and its control characters spelled out.
+        {"\x1B[2J" + std::string(100000, 'x'), 4,
+         "unexpected text '\\u001B[2J" + std::string(36, 'x') +
+             "...'; expected a key line [...], a value line or a comment"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -402,15 +410,27 @@ TEST(RegFile, KeyPathsUpToWindowsLimitsAreAccepted) {
 }
 
 TEST(RegFile, MalformedUtf16FilesReportTheLine) {
-    auto odd = ParseRegFile(Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n") + "x");
-    ASSERT_FALSE(odd.ok());
-    EXPECT_EQ(odd.error->line, 4u);
-    EXPECT_EQ(odd.error->reason, "UTF-16 text ends in the middle of a character (odd number of bytes)");
-
-    auto bad = ParseRegFile(
-        Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n\"a\"=hex:0g\r\n"));
-    ASSERT_FALSE(bad.ok());
-    EXPECT_EQ(bad.error->Message(), "line 4: invalid hex byte '0g'");
+    const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n";
+    struct Case {
+        std::string bytes;
+        std::string message;
+    };
+    const Case cases[] = {
+        {Utf16File(head) + "x",
+         "line 4: UTF-16 text ends in the middle of a character (odd number of bytes)"},
+        {Utf16File(head + u"\"a\"=hex:0g\r\n"), "line 4: invalid hex byte '0g'"},
+        // Unpaired surrogates are no characters, in UTF-16 as in UTF-8.
+        {Utf16File(head + u"\"a\"=\"\xD800\"\r\n"), "line 4: invalid UTF-16: an unpaired surrogate"},
+        {Utf16File(head + u"\"a\"=\"\xDC00\xD800\"\r\n"), "line 4: invalid UTF-16: an unpaired surrogate"},
+        {Utf16File(head + u"\r\n\"\xD83D\"=\"x\""), "line 5: invalid UTF-16: an unpaired surrogate"},
+        {Utf16File(head + u"\"a\"=\"\xD83D\xDE00\"\r\n\xD83D"),
+         "line 5: invalid UTF-16: an unpaired surrogate"},
+    };
+    for (const Case& c : cases) {
+        auto result = ParseRegFile(c.bytes);
+        ASSERT_FALSE(result.ok()) << c.message;
+        EXPECT_EQ(result.error->Message(), c.message);
+    }
 }
 
 // However a file is cut short, the parser answers with operations or with an error on
@@ -972,6 +992,52 @@ TEST(WmiClassFile, RejectsMalformedClassDescriptions) {
         auto result = ParseWmiClassFile(c.text, "root/cimv2/X.json");
         ASSERT_FALSE(result.ok());
         EXPECT_EQ(result.error->Message(), "wmi/root/cimv2/X.json: " + c.message);
+    }
+}
+
+// However large or hostile a file, its message quotes little of it and nothing that a
+// terminal would act on.
+TEST(ParseMessages, QuoteShortPrintableExcerptsOfTheInput) {
+    enum Kind { Reg, Machine, Wmi };
+    struct Case {
+        Kind kind;
+        std::string text;
+        std::string start;  // of the message
+    };
+    const std::string big(1 << 20, 'x');
+    const std::string raw = "\x1B]0;t\x07\x7F\xC2\x9B" + big;      // ESC, BEL, DEL and the C1 CSI
+    const std::string escaped = R"(\u001b[2J\u007f\u009b)" + big;  // the same in JSON escapes
+    const std::string reg = std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\K]\r\n";
+    const Case cases[] = {
+        {Reg, reg + raw, "registry/a.reg: line 4: unexpected text '\\u001B]0;t\\u0007\\u007F\\u009Bxxx"},
+        {Reg, std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\" + raw + "]", "registry/a.reg: line 3: key name"},
+        {Reg, reg + "\"a\"=" + raw, "registry/a.reg: line 4: unknown value data"},
+        {Machine, "{\"clock\": \"" + raw + "\"}", "machine.json: line 1, column 12: syntax error"},
+        {Machine, "{\"clock\": \"" + big, "machine.json: line 1, column"},
+        {Machine, "{\"" + escaped + "\": 1}", "machine.json: /\\u001B[2J\\u007F\\u009Bxxx"},
+        {Machine, "{\"clock\": \"" + escaped + "\"}", "machine.json: /clock: expected an ISO 8601 time"},
+        {Wmi,
+         ClassFile("{\"name\": \"" + big + "\", \"type\": \"string\"}, {\"name\": \"" + big +
+                       "\", \"type\": \"string\"}",
+                   ""),
+         "wmi/root/cimv2/Win32_A.json: /properties/1/name: property \"xxx"},
+        {Wmi, ClassFile(R"({"name": "A", "type": "string"})", "{\"" + escaped + "\": 1}"),
+         "wmi/root/cimv2/Win32_A.json: /instances/0/\\u001B[2J"},
+    };
+    for (const Case& c : cases) {
+        std::optional<ParseError> error;
+        if (c.kind == Reg) error = ParseRegFile(c.text, "registry/a.reg").error;
+        if (c.kind == Machine) error = ParseMachineJson(c.text).error;
+        if (c.kind == Wmi) error = ParseWmiClassFile(c.text, "root/cimv2/Win32_A.json").error;
+        ASSERT_TRUE(error) << c.start;
+        std::string message = error->Message();
+        EXPECT_TRUE(message.starts_with(c.start)) << message;
+        EXPECT_LE(message.size(), 300u) << message;
+        for (std::size_t i = 0; i < message.size(); ++i) {
+            auto b = static_cast<unsigned char>(message[i]);
+            bool c1 = b == 0xC2 && i + 1 < message.size() && (message[i + 1] & 0xE0) == 0x80;
+            ASSERT_FALSE(b < 0x20 || b == 0x7F || c1) << message;
+        }
     }
 }
 

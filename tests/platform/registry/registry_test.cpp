@@ -442,6 +442,17 @@ TEST_F(RegistryTest, StoreBuildsWhatTheCallsRead) {
     EXPECT_EQ((*values)[1].name, u"");
     EXPECT_TRUE(reg::KeyExists(u"HKLM\\SOFTWARE\\Classes\\.txt"));  // HKCR is HKLM\SOFTWARE\Classes
 
+    // Deleted values leave no gap in the order; a value set again goes last.
+    for (const char16_t* name : {u"a", u"b", u"c", u"d"})
+        ASSERT_TRUE(reg::SetValue(u"HKLM\\SOFTWARE\\Order", name, REG_DWORD, Dword(1)));
+    EXPECT_TRUE(reg::DeleteValue(u"HKLM\\SOFTWARE\\Order", u"B"));
+    EXPECT_TRUE(reg::DeleteValue(u"HKLM\\SOFTWARE\\Order", u"c"));
+    ASSERT_TRUE(reg::SetValue(u"HKLM\\SOFTWARE\\Order", u"b", REG_DWORD, Dword(2)));
+    std::vector<std::u16string> order;
+    auto ordered = reg::Values(u"HKLM\\SOFTWARE\\Order");
+    for (const auto& value : *ordered) order.push_back(value.name);
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"a", u"d", u"b"}));
+
     sim::MachineFacts().process64 = true;
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, W("SOFTWARE\\Vendor"), W("Version")).value, 3u);
     HKEY key = nullptr;

@@ -305,13 +305,20 @@ std::string DescribeValue(const WmiValue& value) {
             return std::string(buffer, result.ptr);
         }
         std::string operator()(bool v) const { return v ? "true" : "false"; }
-        std::string operator()(const std::u16string& v) const { return "\"" + detail::Narrow(v) + "\""; }
+        std::string operator()(const std::u16string& v) const {
+            std::string quoted = "\"";  // appended: GCC 12 warns wrongly (-Wrestrict) about "\"" + ...
+            quoted += detail::Excerpt(v);
+            return quoted += '"';
+        }
         std::string operator()(const WmiArray& v) const {
+            // A few elements tell what the array holds; all of them could fill pages.
+            constexpr std::size_t kShown = 8;
             std::string out = "[";
-            for (std::size_t i = 0; i < v.size(); ++i) {
+            for (std::size_t i = 0; i < v.size() && i < kShown; ++i) {
                 if (i) out += ", ";
                 out += std::visit(*this, v[i]);
             }
+            if (v.size() > kShown) out += ", ... (" + std::to_string(v.size()) + " elements)";
             return out + "]";
         }
     };

@@ -10,7 +10,11 @@ namespace hostlens::sim::wmi {
 namespace {
 
 std::string Quote(std::u16string_view name) {
-    return "\"" + detail::Narrow(name) + "\"";
+    // Appended, not "\"" + ... + "\"": GCC 12 warns wrongly (-Wrestrict) about that in release builds.
+    std::string quoted = "\"";
+    quoted += detail::Excerpt(name);
+    quoted += '"';
+    return quoted;
 }
 
 }  // namespace
@@ -19,10 +23,17 @@ bool NoCaseLess::operator()(std::u16string_view a, std::u16string_view b) const 
     return detail::CompareNoCase(a, b) < 0;
 }
 
-std::optional<std::size_t> ClassDef::FindProperty(std::u16string_view property) const {
+ClassDef::ClassDef(std::u16string className, std::vector<WmiProperty> declared)
+    : name(std::move(className)), properties(std::move(declared)) {
+    byName_.reserve(properties.size());
     for (std::size_t i = 0; i < properties.size(); ++i)
-        if (detail::CompareNoCase(properties[i].name, property) == 0) return i;
-    return std::nullopt;
+        if (!byName_.emplace(properties[i].name, i).second && !repeated_) repeated_ = i;
+}
+
+std::optional<std::size_t> ClassDef::FindProperty(std::u16string_view property) const {
+    auto it = byName_.find(property);
+    if (it == byName_.end()) return std::nullopt;
+    return it->second;
 }
 
 std::optional<std::u16string> NormalizeNamespace(std::u16string_view ns) {
@@ -88,7 +99,7 @@ void Repository::AddClass(std::u16string_view ns, std::u16string_view className,
         if (!IsIdentifier(property.name)) throw std::invalid_argument(where + ": not a valid property name");
         if (!IsKnownCimType(property.type))
             throw std::invalid_argument(where + ": unknown CIM type " + std::to_string(property.type));
-        if (def.FindProperty(property.name) != i) throw std::invalid_argument(where + ": declared twice");
+        if (def.Repeated() == i) throw std::invalid_argument(where + ": declared twice");
     }
     std::unique_lock lock(mutex_);
     Namespace* space = FindLocked(ns);
@@ -106,8 +117,7 @@ void Repository::AddClass(std::u16string_view ns, std::u16string_view className,
                                         Quote(space->name) + " with other properties");
         return;
     }
-    auto created = std::make_unique<Class>();
-    created->def = std::move(def);
+    auto created = std::make_unique<Class>(std::move(def));
     space->order.push_back(created.get());
     space->classes.emplace(std::u16string(className), std::move(created));
 }
@@ -123,7 +133,10 @@ void Repository::AddInstance(std::u16string_view ns, std::u16string_view classNa
     Class& cls = *it->second;
     Instance instance(cls.def.properties.size());
     std::vector<bool> seen(instance.size(), false);
-    for (const auto& [name, value] : values) {
+    for (const auto& named : values) {
+        // Plain references, not structured bindings: clang 14 cannot capture those in a lambda.
+        const std::u16string& name = named.first;
+        const WmiValue& value = named.second;
         // Built only for a message: loading many instances must not pay for it.
         auto where = [&] { return "class " + Quote(cls.def.name) + ", property " + Quote(name); };
         auto index = cls.def.FindProperty(name);

@@ -10,9 +10,11 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/com/sim_wmi.h"
+#include "platform/posix/machine/machine.h"
 
 namespace hostlens::sim::wmi {
 
@@ -21,11 +23,23 @@ struct NoCaseLess {
     bool operator()(std::u16string_view a, std::u16string_view b) const;
 };
 
-struct ClassDef {
-    std::u16string name;                  // as declared
-    std::vector<WmiProperty> properties;  // in declaration order
+class ClassDef {
+public:
+    ClassDef(std::u16string name, std::vector<WmiProperty> properties);
+
+    const std::u16string name;                  // as declared
+    const std::vector<WmiProperty> properties;  // in declaration order
+
     // Index of a property by name without case; nothing when the class lacks it.
     std::optional<std::size_t> FindProperty(std::u16string_view property) const;
+    // The first property named like an earlier one, if any.
+    std::optional<std::size_t> Repeated() const { return repeated_; }
+
+private:
+    // A class may have thousands of properties, and every value of every instance
+    // added is looked up by name.
+    std::unordered_map<std::u16string, std::size_t, detail::NoCaseHash, detail::NoCaseEqual> byName_;
+    std::optional<std::size_t> repeated_;
 };
 
 // One instance: a value for every property of its class, in the class's order.
@@ -60,6 +74,7 @@ public:
 
 private:
     struct Class {
+        explicit Class(ClassDef definition) : def(std::move(definition)) {}
         ClassDef def;
         std::vector<Instance> instances;
     };

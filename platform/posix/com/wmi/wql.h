@@ -21,15 +21,18 @@
 // are of the same kind (text, number or boolean); other pairs are invalid queries.
 // Arrays and embedded objects can only be tested with IS [NOT] NULL: WMI does not
 // compare array properties in a WHERE clause, and neither does this engine.
-// LIKE takes a text property and a text pattern; NOT LIKE is accepted too.
+// LIKE takes a text property and a text pattern; NOT LIKE is accepted too. A pattern
+// has at most kMaxLikePattern (512) characters: matching takes time linear in the
+// text for any pattern, but the matcher's table grows with the square of the
+// pattern's length (wql_like.h), and no real query needs a pattern near that long.
 //
 // Result codes: text that is not valid WQL (including an empty query, trailing text,
-// a bare word where a constant belongs, a query over 64 KiB or nested more than 256
-// deep) is WBEM_E_INVALID_QUERY; an unknown class is WBEM_E_INVALID_CLASS; an unknown
-// property in the select list or the condition, or a comparison the types do not
-// allow, is WBEM_E_INVALID_QUERY (WMI answers an unknown selected property that way
-// too, rather than with WBEM_E_NOT_FOUND). Syntax is checked before the class.
-// System properties (__CLASS, __PATH, ...) and class inheritance are not modelled.
+// a bare word where a constant belongs, a query over 64 KiB, nested more than 256
+// deep or with a LIKE pattern over 512 characters) is WBEM_E_INVALID_QUERY; an unknown class is
+// WBEM_E_INVALID_CLASS; an unknown property in the select list or the condition, or a comparison the types do
+// not allow, is WBEM_E_INVALID_QUERY (WMI answers an unknown selected property that way too, rather than with
+// WBEM_E_NOT_FOUND). Syntax is checked before the class. System properties (__CLASS, __PATH, ...) and class
+// inheritance are not modelled.
 #pragma once
 
 #include <string>
@@ -38,6 +41,7 @@
 
 #include "platform/posix/win32_types.h"
 #include "platform/posix/com/wmi/repository.h"
+#include "platform/posix/com/wmi/wql_like.h"
 
 namespace hostlens::sim::wmi {
 

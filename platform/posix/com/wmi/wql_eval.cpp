@@ -29,7 +29,10 @@ struct BoundStep {
 };
 
 std::string Quote(std::u16string_view name) {
-    return "\"" + detail::Narrow(name) + "\"";
+    std::string quoted = "\"";
+    quoted += detail::Excerpt(name);
+    quoted += '"';
+    return quoted;
 }
 
 std::u16string Text(std::string_view ascii) {

@@ -86,9 +86,11 @@ LexResult LexWql(std::u16string_view query) {
                 ++i;
             }
             auto number = ParseUnsignedNumber(query.substr(start, i - start));
-            if (!number)
-                return fail("\"" + detail::Narrow(query.substr(start, i - start)) + "\" is not a number" +
-                            At(start));
+            if (!number) {
+                std::string message = "\"";  // appended: GCC 12 warns wrongly (-Wrestrict) about "\"" + ...
+                message += detail::Excerpt(query.substr(start, i - start));
+                return fail(message + "\" is not a number" + At(start));
+            }
             token.kind = TokenKind::Number;
             token.number = *number;
         } else if (c == u'\'' || c == u'"') {

@@ -179,6 +179,9 @@ private:
                 step.kind = WqlStep::Kind::NotLike;
             }
             const Token& pattern = Expect(TokenKind::String, "a string pattern after LIKE");
+            if (pattern.text.size() > kMaxLikePattern)
+                Fail("the LIKE pattern is longer than " + std::to_string(kMaxLikePattern) + " characters",
+                     pattern);
             auto compiled = LikePattern::Compile(pattern.text);
             if (!compiled) Fail("the LIKE pattern has a '[' without ']'", pattern);
             step.pattern = std::move(*compiled);

@@ -41,9 +41,10 @@ private:
             return detail::CompareNoCase(a, b) < 0;
         }
     };
-    // Key path as the registry store names it -> the time its latest section recorded
-    // (nothing: that section recorded none, the key gets the clock).
-    std::map<std::u16string, std::optional<FileTimeTicks>, NoCaseLess> times_;
+    // Key path as the registry store names it -> the time its latest section recorded.
+    // A key whose latest section recorded none is not here (it gets the clock), so
+    // that a plain export, which records no times, costs nothing here.
+    std::map<std::u16string, FileTimeTicks, NoCaseLess> times_;
 
     void Forget(std::u16string_view deletedKey);
 };

@@ -46,6 +46,7 @@ FILETIME ToFileTime(FileTimeTicks ticks) {
 
 std::optional<ParseError> RegistryApplier::Apply(const std::vector<RegOperation>& operations,
                                                  std::string_view file) {
+    std::vector<registry::ValueEdit> edits;
     for (const RegOperation& operation : operations) {
         if (const auto* remove = std::get_if<RegDeleteKey>(&operation)) {
             if (remove->key.subkey.empty())
@@ -57,48 +58,40 @@ std::optional<ParseError> RegistryApplier::Apply(const std::vector<RegOperation>
         }
         const auto& create = std::get<RegCreateKey>(operation);
         std::u16string path = StorePath(create.key);
-        if (!registry::CreateKey(path, View::Native))
-            return Failure(file, create.line, "the registry refuses the key " + detail::Narrow(path));
+        edits.clear();
         for (const RegValueOperation& value : create.values) {
-            if (const auto* set = std::get_if<RegSetValue>(&value)) {
-                if (!registry::SetValue(path, set->name, set->type, set->data, View::Native))
-                    return Failure(file, set->line, "the registry refuses the value");
-            } else {
-                registry::DeleteValue(path, std::get<RegDeleteValue>(value).name, View::Native);
-            }
+            if (const auto* set = std::get_if<RegSetValue>(&value))
+                edits.push_back(registry::ValueEdit{set->name, false, set->type, set->data});
+            else
+                edits.push_back(registry::ValueEdit{std::get<RegDeleteValue>(value).name, true, 0, {}});
         }
-        times_[std::move(path)] = create.lastWrite;
+        if (!registry::EditKey(path, edits, View::Native))
+            return Failure(file, create.line, "the registry refuses the key " + detail::Excerpt(path));
+        if (create.lastWrite)
+            times_[std::move(path)] = *create.lastWrite;
+        else
+            times_.erase(path);
     }
     return std::nullopt;
 }
 
 void RegistryApplier::Forget(std::u16string_view deletedKey) {
-    for (auto it = times_.begin(); it != times_.end();) {
-        std::u16string_view path = it->first;
-        bool below = path.size() == deletedKey.size() ||
-                     (path.size() > deletedKey.size() && path[deletedKey.size()] == u'\\');
-        if (below && detail::CompareNoCase(path.substr(0, deletedKey.size()), deletedKey) == 0)
-            it = times_.erase(it);
-        else
-            ++it;
-    }
+    times_.erase(std::u16string(deletedKey));
+    // The keys below it sort together, right after the key's name and a backslash.
+    std::u16string below = std::u16string(deletedKey) + u'\\';
+    auto first = times_.lower_bound(below);
+    auto last = first;
+    while (last != times_.end() && last->first.size() >= below.size() &&
+           detail::CompareNoCase(std::u16string_view(last->first).substr(0, below.size()), below) == 0)
+        ++last;
+    times_.erase(first, last);
 }
 
 void RegistryApplier::Finish(FileTimeTicks clock) {
-    if (clock != 0) {
-        // Every stored key, the fresh machine's own ones included: the machine was
-        // written before its clock starts. Iterative, since a key may be deep.
-        std::vector<std::u16string> pending{u"HKEY_LOCAL_MACHINE", u"HKEY_USERS"};
-        while (!pending.empty()) {
-            std::u16string path = std::move(pending.back());
-            pending.pop_back();
-            registry::SetLastWriteTime(path, ToFileTime(clock), View::Native);
-            if (auto names = registry::SubkeyNames(path, View::Native))
-                for (const auto& name : *names) pending.push_back(path + u'\\' + name);
-        }
-    }
-    for (const auto& [path, time] : times_)
-        if (time) registry::SetLastWriteTime(path, ToFileTime(*time), View::Native);
+    // Every stored key, the fresh machine's own ones included: the machine was
+    // written before its clock starts.
+    if (clock != 0) registry::SetEveryLastWriteTime(ToFileTime(clock));
+    for (const auto& [path, time] : times_) registry::SetLastWriteTime(path, ToFileTime(time), View::Native);
 }
 
 }  // namespace hostlens::sim::machinedir

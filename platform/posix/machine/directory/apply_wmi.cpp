@@ -37,7 +37,7 @@ sim::WmiValue ToRepository(const WmiValue& value) {
 }  // namespace
 
 std::optional<std::string> ApplyWmiNamespace(std::string_view folderInWmi) {
-    std::string where = "wmi/" + std::string(folderInWmi);
+    std::string where = FileName("wmi/" + std::string(folderInWmi));
     std::u16string ns = json::Utf16(folderInWmi);
     for (char16_t& c : ns)
         if (c == u'/') c = u'\\';
@@ -60,7 +60,7 @@ std::optional<std::string> ApplyWmiClass(const WmiClassFile& classFile, std::str
     try {
         AddWmiClass(classFile.nameSpace, classFile.className, std::move(properties));
     } catch (const std::invalid_argument& e) {
-        return std::string(file) + ": " + e.what();
+        return FileName(file) + ": " + e.what();
     }
     for (std::size_t i = 0; i < classFile.instances.size(); ++i) {
         WmiNamedValues values;
@@ -70,7 +70,7 @@ std::optional<std::string> ApplyWmiClass(const WmiClassFile& classFile, std::str
         try {
             AddWmiInstance(classFile.nameSpace, classFile.className, values);
         } catch (const std::invalid_argument& e) {
-            return std::string(file) + ": " + json::Child("/instances", i) + ": " + e.what();
+            return FileName(file) + ": " + json::Child("/instances", i) + ": " + e.what();
         }
     }
     return std::nullopt;

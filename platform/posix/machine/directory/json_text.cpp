@@ -5,6 +5,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/posix/machine/machine.h"
+
 namespace hostlens::sim::machinedir::json {
 namespace {
 
@@ -35,14 +37,13 @@ public:
 
     bool key(string_t& name) {
         Frame& top = stack_.back();
-        std::string pointer = Child(top.pointer, name);
-        if (!top.names.insert(name).second) return Fail(pointer, "member given twice");
+        elementMember_ = name;
+        if (!top.names.insert(name).second) return Fail(Pointer(), "member given twice");
         // Append without the ordered map's own look-up, which is linear: a large object
         // would otherwise take quadratic time.
         auto& members = static_cast<Value::object_t::Container&>(top.value->get_ref<Value::object_t&>());
         members.emplace_back(std::move(name), nullptr);
         element_ = &members.back().second;
-        elementPointer_ = std::move(pointer);
         return true;
     }
 
@@ -52,7 +53,7 @@ public:
         // "[json.exception.parse_error.101] parse error at line 1, column 2: <reason>"
         std::size_t at = what.find("column ");
         std::size_t colon = at == std::string::npos ? std::string::npos : what.find(": ", at);
-        syntax_ = colon == std::string::npos ? what : what.substr(colon + 2);
+        syntax_ = QuoteLastRead(colon == std::string::npos ? what : what.substr(colon + 2));
         return false;
     }
 
@@ -64,9 +65,22 @@ public:
 private:
     struct Frame {
         Value* value;
-        std::string pointer;
+        std::string member;                     // the container's name or index in its parent
         std::unordered_set<std::string> names;  // of an object's members, to find duplicates
     };
+
+    // The lexer's "last read: '<input>'" can be a whole multi-megabyte string.
+    static std::string QuoteLastRead(const std::string& reason) {
+        static constexpr std::string_view kLastRead = "; last read: '";
+        std::size_t start = reason.find(kLastRead);
+        if (start == std::string::npos) return detail::Excerpt(reason, reason.size());
+        start += kLastRead.size();
+        std::size_t end = reason.rfind("'; expected ");
+        if (end == std::string::npos || end < start) end = reason.rfind('\'');
+        if (end < start) end = reason.size();
+        return reason.substr(0, start) +
+               detail::Excerpt(std::string_view(reason).substr(start, end - start)) + reason.substr(end);
+    }
 
     bool Fail(std::string pointer, std::string reason) {
         failPointer_ = std::move(pointer);
@@ -74,12 +88,18 @@ private:
         return false;
     }
 
-    // Where the next value goes, and its pointer.
+    // The pointer of the next value, built only for a message: building it for every
+    // member would cost time in the depth and the length of the names above it.
     std::string Pointer() const {
-        if (stack_.empty()) return "";
+        std::string pointer;
+        for (std::size_t i = 1; i < stack_.size(); ++i) pointer = Child(pointer, stack_[i].member);
+        if (!stack_.empty()) pointer = Child(pointer, NextMember());
+        return pointer;
+    }
+
+    std::string NextMember() const {
         const Frame& top = stack_.back();
-        if (top.value->is_array()) return Child(top.pointer, top.value->size());
-        return elementPointer_;
+        return top.value->is_array() ? std::to_string(top.value->size()) : elementMember_;
     }
 
     Value* Place(Value&& v) {
@@ -103,11 +123,11 @@ private:
     }
 
     bool Open(Value&& container) {
-        std::string pointer = Pointer();
         if (stack_.size() >= kMaxDepth)
-            return Fail(pointer, "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+            return Fail(Pointer(), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+        std::string member = stack_.empty() ? std::string() : NextMember();
         Value* placed = Place(std::move(container));
-        stack_.push_back(Frame{placed, std::move(pointer), {}});
+        stack_.push_back(Frame{placed, std::move(member), {}});
         return true;
     }
 
@@ -119,7 +139,7 @@ private:
     Value& root_;
     std::vector<Frame> stack_;
     Value* element_ = nullptr;
-    std::string elementPointer_;
+    std::string elementMember_;  // of the next value in an object
 };
 
 }  // namespace
@@ -156,18 +176,18 @@ ParseResult<Value> Parse(std::string_view text, std::string_view file) {
 }
 
 std::string Child(const std::string& pointer, std::string_view member) {
-    std::string out = pointer;
-    out += '/';
+    std::string escaped;
     for (char c : member) {
         if (c == '~') {
-            out += "~0";
+            escaped += "~0";
         } else if (c == '/') {
-            out += "~1";
+            escaped += "~1";
         } else {
-            out += c;
+            escaped += c;
         }
     }
-    return out;
+    // A name of the file's own: quoted as input is, so that a message stays short and printable.
+    return pointer + "/" + detail::Excerpt(escaped);
 }
 
 std::string Child(const std::string& pointer, std::size_t index) {
@@ -206,14 +226,10 @@ std::string KindOf(const Value& value) {
         case Value::value_t::number_float:
             return "the number " + value.dump();
         case Value::value_t::string: {
+            // Quoted the way JSON writes it; the excerpt keeps the quotes around what it cuts.
             std::string text = value.dump();
-            if (text.size() > 42) {
-                // Cut at a character boundary so that the message stays valid UTF-8.
-                std::size_t cut = 40;
-                while (cut > 1 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-                text = text.substr(0, cut) + "...\"";
-            }
-            return "the string " + text;
+            return "the string \"" + detail::Excerpt(std::string_view(text).substr(1, text.size() - 2), 38) +
+                   "\"";
         }
         case Value::value_t::array:
             return "an array";

@@ -25,7 +25,8 @@ using Value = nlohmann::ordered_json;
 constexpr std::size_t kMaxDepth = 64;
 ParseResult<Value> Parse(std::string_view text, std::string_view file);
 
-// "/a/b" + "c~d" -> "/a/b/c~0d" (RFC 6901 escaping).
+// "/a/b" + "c~d" -> "/a/b/c~0d" (RFC 6901 escaping); the member is quoted as input
+// is in messages (detail::Excerpt): cut short, control characters spelled out.
 std::string Child(const std::string& pointer, std::string_view member);
 std::string Child(const std::string& pointer, std::size_t index);
 

@@ -4,15 +4,15 @@
 #include "platform/posix/machine/directory/load.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <memory>
+#include <new>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "platform/posix/registry/registry_store.h"
 #include "platform/posix/machine/directory/apply.h"
+#include "platform/posix/machine/directory/read_file.h"
 
 namespace hostlens::sim {
 namespace {
@@ -39,19 +39,23 @@ struct ParsedMachine {
     std::vector<ClassFile> classes;
 };
 
-// The whole file into `content`; the reason when it cannot be read.
-std::optional<std::string> ReadFile(const fs::path& path, std::string& content) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) return std::generic_category().message(errno);
-    char buffer[1 << 16];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, count);
-    if (std::ferror(file.get())) return std::generic_category().message(errno);
-    return std::nullopt;
+std::string CannotRead(const std::string& name, const std::string& reason) {
+    return machinedir::FileName(name) + ": cannot read the file: " + reason;
 }
 
-std::string CannotRead(const std::string& name, const std::string& reason) {
-    return name + ": cannot read the file: " + reason;
+// Reads and parses one file with `parse(text)`; every failure, running out of memory
+// on a huge file included, names the file.
+template <class Parse>
+std::optional<std::string> ReadAndParse(const fs::path& path, const std::string& name, Parse parse) {
+    try {
+        std::string text;
+        if (auto reason = machinedir::ReadMachineFile(path, text)) return CannotRead(name, *reason);
+        return parse(text);
+    } catch (const std::bad_alloc&) {
+        return machinedir::FileName(name) + ": not enough memory to load the file";
+    } catch (const std::exception& e) {
+        return machinedir::FileName(name) + ": " + e.what();
+    }
 }
 
 // Capture tools on Windows may write ".REG" or ".Json": extensions compare without case.
@@ -79,12 +83,12 @@ std::optional<std::string> ParseFacts(const fs::path& dir, ParsedMachine& machin
     fs::path path = dir / "machine.json";
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(path, ec))) return std::nullopt;
-    std::string text;
-    if (auto reason = ReadFile(path, text)) return CannotRead("machine.json", *reason);
-    auto parsed = machinedir::ParseMachineJson(text, "machine.json");
-    if (!parsed.ok()) return parsed.error->Message();
-    machine.facts = std::move(parsed.value);
-    return std::nullopt;
+    return ReadAndParse(path, "machine.json", [&](const std::string& text) -> std::optional<std::string> {
+        auto parsed = machinedir::ParseMachineJson(text, "machine.json");
+        if (!parsed.ok()) return parsed.error->Message();
+        machine.facts = std::move(parsed.value);
+        return std::nullopt;
+    });
 }
 
 std::optional<std::string> ParseRegistry(const fs::path& dir, ParsedMachine& machine) {
@@ -104,11 +108,14 @@ std::optional<std::string> ParseRegistry(const fs::path& dir, ParsedMachine& mac
     std::sort(names.begin(), names.end());
     for (const std::string& fileName : names) {
         std::string name = "registry/" + fileName;
-        std::string bytes;
-        if (auto reason = ReadFile(folder / fileName, bytes)) return CannotRead(name, *reason);
-        auto parsed = machinedir::ParseRegFile(std::string_view(bytes), name);
-        if (!parsed.ok()) return parsed.error->Message();
-        machine.registry.push_back(RegistryFile{std::move(name), std::move(parsed.value)});
+        auto error = ReadAndParse(folder / fileName, name,
+                                  [&](const std::string& bytes) -> std::optional<std::string> {
+                                      auto parsed = machinedir::ParseRegFile(std::string_view(bytes), name);
+                                      if (!parsed.ok()) return parsed.error->Message();
+                                      machine.registry.push_back(RegistryFile{name, std::move(parsed.value)});
+                                      return std::nullopt;
+                                  });
+        if (error) return error;
     }
     return std::nullopt;
 }
@@ -136,19 +143,25 @@ std::optional<std::string> ParseWmi(const fs::path& dir, ParsedMachine& machine)
     if (ec) return "wmi: cannot list the folder: " + ec.message();
     std::sort(machine.namespaces.begin(), machine.namespaces.end());
     std::sort(files.begin(), files.end());
+    // "namespace\class" -> its place in machine.classes
+    std::unordered_map<std::u16string, std::size_t, detail::NoCaseHash, detail::NoCaseEqual> classes;
     for (const std::string& relative : files) {
         std::string name = "wmi/" + relative;
-        std::string text;
-        if (auto reason = ReadFile(folder / relative, text)) return CannotRead(name, *reason);
-        auto parsed = machinedir::ParseWmiClassFile(text, relative);
-        if (!parsed.ok()) return parsed.error->Message();
-        // Folders differing only in case are one namespace to WMI: a class in both
-        // would silently merge two files' instances.
-        for (const ClassFile& earlier : machine.classes)
-            if (detail::CompareNoCase(earlier.parsed.nameSpace, parsed.value.nameSpace) == 0 &&
-                detail::CompareNoCase(earlier.parsed.className, parsed.value.className) == 0)
-                return name + ": the class is already given by " + earlier.name;
-        machine.classes.push_back(ClassFile{std::move(name), std::move(parsed.value)});
+        auto error =
+            ReadAndParse(folder / relative, name, [&](const std::string& text) -> std::optional<std::string> {
+                auto parsed = machinedir::ParseWmiClassFile(text, relative);
+                if (!parsed.ok()) return parsed.error->Message();
+                // Folders differing only in case are one namespace to WMI: a class in both
+                // would silently merge two files' instances.
+                auto given = classes.emplace(parsed.value.nameSpace + u'\\' + parsed.value.className,
+                                             machine.classes.size());
+                if (!given.second)
+                    return machinedir::FileName(name) + ": the class is already given by " +
+                           machinedir::FileName(machine.classes[given.first->second].name);
+                machine.classes.push_back(ClassFile{name, std::move(parsed.value)});
+                return std::nullopt;
+            });
+        if (error) return error;
     }
     return std::nullopt;
 }

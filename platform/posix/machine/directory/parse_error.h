@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace hostlens::sim::machinedir {
 
@@ -13,14 +14,21 @@ struct ParseError {
     std::string file;        // as the caller named it, e.g. "registry/software.reg"; may be empty
     std::size_t line = 0;    // 1-based; 0 when the error is not tied to a line
     std::size_t column = 0;  // 1-based, in characters; 0 when not known
-    std::string pointer;     // JSON pointer of the offending member ("/os/major"); empty for .reg files
+    std::string pointer;     // JSON pointer of the offending member ("/os/major"), its members
+                             // quoted as input is; empty for .reg files
     std::string reason;
 
+    // The file's name is quoted as input is (see FileName):
     // "registry/a.reg: line 12: unterminated string",
     // "machine.json: /os/majr: unknown member",
     // "machine.json: line 3, column 7: syntax error ..."
     std::string Message() const;
 };
+
+// A file's name (its path in the machine directory) as messages show it: escaped and
+// cut like any other text of the directory's, at a length no real path reaches.
+inline constexpr std::size_t kFileNameExcerpt = 240;
+std::string FileName(std::string_view name);
 
 // A parsed file or the reason it could not be parsed; `value` is meaningful only when ok().
 template <class T>

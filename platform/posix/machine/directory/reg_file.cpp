@@ -11,7 +11,6 @@ constexpr std::u16string_view kHeader5 = u"Windows Registry Editor Version 5.00"
 constexpr std::u16string_view kHeader4 = u"REGEDIT4";
 constexpr std::size_t kMaxKeyNameLength = 255;  // characters in one key name, as Windows limits it
 constexpr std::size_t kMaxKeyDepth = 512;       // levels of the registry tree, as Windows limits it
-constexpr std::size_t kMaxQuoted = 40;          // characters of input quoted in an error
 
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
@@ -30,15 +29,12 @@ char16_t FromCp1252(std::uint8_t b) {
     return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
 }
 
-// UTF-16 to UTF-8 for quoting input in messages; unpaired surrogates become U+FFFD.
-std::string ToUtf8(std::u16string_view text) {
-    return hostlens::sim::detail::Narrow(text);
-}
-
-// Input quoted in a message, cut short so that a huge line gives a short message.
+// Input quoted in a message: cut short, control characters spelled out.
 std::string Quote(std::u16string_view text) {
-    if (text.size() > kMaxQuoted) return "'" + ToUtf8(text.substr(0, kMaxQuoted)) + "...'";
-    return "'" + ToUtf8(text) + "'";
+    std::string quoted = "'";
+    quoted += detail::Excerpt(text);
+    quoted += '\'';
+    return quoted;
 }
 
 bool IsBlank(char16_t c) {
@@ -161,10 +157,23 @@ Decoded Decode(std::span<const std::uint8_t> bytes) {
         d.text.reserve(count);
         for (std::size_t i = 0; i < count; ++i)
             d.text += static_cast<char16_t>(bytes[2 + 2 * i] | bytes[3 + 2 * i] << 8);
-        if ((bytes.size() - 2) % 2 != 0) {
-            std::size_t lines = 1 + static_cast<std::size_t>(std::count(d.text.begin(), d.text.end(), u'\n'));
-            return FailDecode(lines, "UTF-16 text ends in the middle of a character (odd number of bytes)");
+        auto lineAt = [&](std::size_t end) {
+            return 1 + static_cast<std::size_t>(std::count(d.text.begin(), d.text.begin() + end, u'\n'));
+        };
+        // Strictly, as UTF-8 is read: an unpaired surrogate is no character and could
+        // never be written back out as one.
+        for (std::size_t i = 0; i < d.text.size(); ++i) {
+            char16_t c = d.text[i];
+            bool high = c >= 0xD800 && c <= 0xDBFF;
+            bool low = c >= 0xDC00 && c <= 0xDFFF;
+            if (high && i + 1 < d.text.size() && d.text[i + 1] >= 0xDC00 && d.text[i + 1] <= 0xDFFF)
+                ++i;
+            else if (high || low)
+                return FailDecode(lineAt(i), "invalid UTF-16: an unpaired surrogate");
         }
+        if ((bytes.size() - 2) % 2 != 0)
+            return FailDecode(lineAt(d.text.size()),
+                              "UTF-16 text ends in the middle of a character (odd number of bytes)");
         return d;
     }
     if (startsWith("\xFE\xFF"))
@@ -305,6 +314,9 @@ bool Parser::KeyPath(std::u16string_view text, RegKeyPath& out) {
         std::size_t end = rest.find(u'\\');
         std::u16string_view name = rest.substr(0, end);
         if (name.empty()) return Fail("empty key name in " + Quote(text));
+        // Windows' names end at a NUL: such a key could never be opened by its name.
+        if (name.find(u'\0') != std::u16string_view::npos)
+            return Fail("key name " + Quote(name) + " contains a NUL character");
         if (name.size() > kMaxKeyNameLength)
             return Fail("key name " + Quote(name) + " is longer than 255 characters");
         if (end == std::u16string_view::npos) return true;
@@ -339,7 +351,7 @@ bool Parser::LastWriteComment(std::u16string_view line, bool afterKey) {
     if (line.substr(0, kMarker.size()) != kMarker) return true;  // an ordinary comment
     if (!afterKey) return Fail("';@LastWrite=' must come right after a key line [...]");
     std::u16string_view value = TrimRight(line.substr(kMarker.size()));
-    std::string narrow = ToUtf8(value);
+    std::string narrow = detail::Narrow(value);
     auto ticks = ParseIso8601(narrow);
     if (!ticks)
         return Fail("invalid last-write time " + Quote(value) +
@@ -419,6 +431,8 @@ bool Parser::ValueLine(std::u16string_view line) {
         pos = 1;
     } else if (!Quoted(line, pos, name)) {
         return false;
+    } else if (name.find(u'\0') != std::u16string::npos) {
+        return Fail("value name " + Quote(name) + " contains a NUL character");
     }
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != u'=') return Fail("expected '=' after the value name");

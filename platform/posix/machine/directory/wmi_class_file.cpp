@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "platform/posix/machine/directory/json_text.h"
+#include "platform/posix/machine/machine.h"
 
 namespace hostlens::sim::machinedir {
 namespace {
@@ -50,11 +51,6 @@ using PropertyIndex = std::unordered_map<std::string, std::size_t>;
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
-}
-
-// Property names are checked identifiers, hence ASCII.
-std::string Ascii(const std::u16string& name) {
-    return std::string(name.begin(), name.end());
 }
 
 // WMI class and property names: a letter or '_' and then letters, digits and '_'.
@@ -156,7 +152,7 @@ bool Property(const Value& v, const std::string& p, Errors& e, WmiClassFile& cls
                 return e.Fail(child,
                               "not a property name: expected a letter or '_' then letters, digits or '_'");
             if (!byName.emplace(UpperAscii(name), cls.properties.size()).second)
-                return e.Fail(child, "property \"" + name + "\" is declared twice");
+                return e.Fail(child, "property \"" + detail::Excerpt(name) + "\" is declared twice");
             property.name = json::Utf16(name);
         } else if (member == "type") {
             property.cimType = value.is_string() ? CimTypeFromName(value.get_ref<const std::string&>()) : 0;
@@ -215,7 +211,8 @@ bool Instance(const Value& v, const std::string& p, Errors& e, const WmiClassFil
               [](const WmiPropertyValue& a, const WmiPropertyValue& b) { return a.property < b.property; });
     for (std::size_t key : keys) {
         if (!instance.Find(key))
-            return e.Fail(p, "key property \"" + Ascii(cls.properties[key].name) + "\" has no value");
+            return e.Fail(p,
+                          "key property \"" + detail::Excerpt(cls.properties[key].name) + "\" has no value");
     }
     return true;
 }
