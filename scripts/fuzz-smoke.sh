@@ -18,7 +18,13 @@ names=()
 for corpus in tests/fuzz/corpus/*/; do names+=("$(basename "$corpus")"); done
 CC=clang CXX=clang++ cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DHOSTLENS_FUZZ=ON -DHOSTLENS_TESTS=OFF >/dev/null
-cmake --build $build -j"$jobs" --target "${names[@]/%/_fuzz}"
+mkdir -p $build/logs
+if ! cmake --build $build -j"$jobs" --target "${names[@]/%/_fuzz}" >$build/logs/build.log 2>&1; then
+  echo "building the fuzz targets failed (the last lines of $build/logs/build.log follow)"
+  tail -n 60 $build/logs/build.log
+  exit 1
+fi
+grep -E 'warning:' $build/logs/build.log || true
 
 failed=0
 for name in "${names[@]}"; do
