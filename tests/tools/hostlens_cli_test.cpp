@@ -289,6 +289,9 @@ TEST_F(HostlensCliTest, UpdatesAndWmiShowWhatWasAskedAndNameWhatFailed) {
         for (const auto& [name, value] : c.expected.items())
             EXPECT_EQ(output.at(command).at(name), value) << name;
     }
+    // --trace writes the failure's trace points to standard error.
+    Outcome traced = Run({"--trace", "2", "wmi", "--machine", machine, "SELECT * FROM Win32_NoSuchClass"});
+    EXPECT_NE(traced.err.find("level=2 flag=1 arg1=0x80041010"), std::string::npos) << traced.err;
 }
 
 }  // namespace

@@ -13,12 +13,12 @@ TEST(TraceSetting, LevelAndFlagsBecomeTheControllerSetting) {
         std::optional<std::string> setting;
     };
     const Case cases[] = {
-        {"5", "level=5,flags=0xFFFFFFFF"},
-        {"1,0x3", "level=1,flags=0x3"},
-        {"4,0Xff", "level=4,flags=0xFF"},
-        {"3,12", "level=3,flags=0xC"},
-        {"0,0", "level=0,flags=0x0"},
-        {"255,0xFFFFFFFF", "level=255,flags=0xFFFFFFFF"},
+        {"5", "level=5,flags=0xFFFFFFFF,file=-"},
+        {"1,0x3", "level=1,flags=0x3,file=-"},
+        {"4,0Xff", "level=4,flags=0xFF,file=-"},
+        {"3,12", "level=3,flags=0xC,file=-"},
+        {"0,0", "level=0,flags=0x0,file=-"},
+        {"255,0xFFFFFFFF", "level=255,flags=0xFFFFFFFF,file=-"},
         {"", std::nullopt},
         {"x", std::nullopt},
         {"-1", std::nullopt},

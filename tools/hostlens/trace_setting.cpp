@@ -32,8 +32,9 @@ std::optional<std::string> TraceSetting(const std::string& text) {
         if (!(hex ? ParseAll(flagsText.substr(2), flags, 16) : ParseAll(flagsText, flags)))
             return std::nullopt;
     }
-    char setting[48];
-    std::snprintf(setting, sizeof setting, "level=%u,flags=0x%X", level, static_cast<unsigned>(flags));
+    // The trace lines go to standard error, beside the command's other messages.
+    char setting[56];
+    std::snprintf(setting, sizeof setting, "level=%u,flags=0x%X,file=-", level, static_cast<unsigned>(flags));
     return std::string(setting);
 }
 

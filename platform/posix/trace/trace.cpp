@@ -50,7 +50,9 @@ struct ControlHeader {
 };
 
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const {
+        if (file != stderr) std::fclose(file);
+    }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -186,6 +188,7 @@ std::optional<detail::TraceSetting> EnvironmentSetting() {
 
 File OpenTraceFile(const std::string& path) {
     if (path.empty()) return nullptr;
+    if (path == "-") return File(stderr);
     File file(std::fopen(path.c_str(), "a"));
     if (!file)
         std::fprintf(stderr, "hostlens: cannot open the trace file \"%s\": %s\n", path.c_str(),

@@ -15,7 +15,7 @@ namespace hostlens::sim::detail {
 struct TraceSetting {
     std::uint8_t level = 0;
     std::uint32_t flags = 0;
-    std::string file;  // host path; empty: no trace file
+    std::string file;  // host path, "-" for standard error; empty: no trace file
 };
 
 // Parses "level=N,flags=F[,file=PATH]": N decimal 0-255, F decimal or 0x-hex and
