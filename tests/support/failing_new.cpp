@@ -1,0 +1,24 @@
+#include "failing_new.h"
+
+#include <new>
+
+namespace {
+thread_local bool g_failNext = false;
+}  // namespace
+
+void hostlens::test::FailNextNothrowNew() {
+    g_failNext = true;
+}
+
+// Through the throwing form, so that the matching operator delete frees it.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (g_failNext) {
+        g_failNext = false;
+        return nullptr;
+    }
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
