@@ -1,34 +1,99 @@
-// The collection driver as the agent sees it: the order of the collectors, what a
-// failing one leaves, the result, and a run that meets failures or other threads.
+// GetHardwareInfo as the agent calls it, against sample machines and machines made
+// for the collectors' edge cases (machines/): the record and the queries, each
+// collector's place and trace level, the result, and runs that meet failures or
+// other threads.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 
-#include "hardware_fixture.h"
-#include "support/failing_new.h"
+#include "frame/trace.h"
+#include "hostlens/Exports.h"
 #include "platform/posix/com/sim_wmi.h"
+#include "platform/posix/machine/sim_machinedir.h"
+#include "support/failing_new.h"
+#include "support/machine_test.h"
+#include "tools/hostlens/records_json.h"
 
 namespace hostlens::test {
 namespace {
 
-// The members the record leaves empty (or false).
-std::set<std::string> EmptyMembers(const HardwareInfo& info) {
-    std::set<std::string> empty;
-    const cli::Json json = info;
-    for (const auto& [name, value] : json.items())
-        if (value == "" || value == cli::Json::array() || value == false) empty.insert(name);
-    return empty;
+namespace fs = std::filesystem;
+using cli::Json;
+
+// {2DAFC98A-3FB6-4126-B13F-630081154973}
+constexpr GUID kControlGuid = {0x2DAFC98A, 0x3FB6, 0x4126, {0xB1, 0x3F, 0x63, 0x00, 0x81, 0x15, 0x49, 0x73}};
+constexpr GUID kDriverGuid = trace::ModuleGuid("hardware/hardware");
+
+class HardwareTest : public MachineTest {
+protected:
+    void TearDown() override {
+        sim::DisableTraceProvider(kControlGuid);
+        MachineTest::TearDown();
+    }
+    // A machine directory (empty: a machine without WMI); drive C: stays the test's.
+    void Load(const fs::path& dir) {
+        if (dir.empty()) {
+            sim::ResetMachine(DriveC());
+        } else {
+            ASSERT_EQ(sim::LoadMachineDirectory(dir), std::nullopt);
+        }
+        sim::SetDriveFolder('C', DriveC());
+        sim::EnableTraceProvider(kControlGuid, trace::kVerbose, trace::kGeneral);
+        sim::StartTraceCapture();
+    }
+    static DWORD Collect(HardwareInfo& info) {
+        IHardware* hardware = GetIHardware();
+        DWORD result = hardware->GetHardwareInfo(info);
+        FreeIHardware(&hardware);
+        return result;
+    }
+    // The driver's trace points, "level:step" ("4:" for the fallback without WMI).
+    static std::vector<std::string> DriverTraces() {
+        std::vector<std::string> traces;
+        for (const sim::TracePoint& point : sim::TakeTraceCapture()) {
+            if (std::memcmp(&point.messageGuid, &kDriverGuid, sizeof(GUID)) != 0) continue;
+            int step = 0;
+            if (!point.args.empty()) std::memcpy(&step, point.args[0].data(), sizeof step);
+            traces.push_back(std::to_string(point.level) + ":" +
+                             (point.args.empty() ? "" : std::to_string(step)));
+        }
+        return traces;
+    }
+};
+
+// The expected records and queries were worked out from the class files.
+TEST_F(HardwareTest, RecordAndQueriesOfEachMachine) {
+    const fs::path samples = HOSTLENS_SAMPLE_MACHINES;
+    const fs::path tests = fs::path(HOSTLENS_TEST_SOURCES) / "hardware";
+    for (const fs::path& dir :
+         {samples / "win11-workstation", samples / "server2019", samples / "server2003r2-x64",
+          tests / "machines/values", tests / "machines/types"}) {
+        SCOPED_TRACE(dir.filename().string());
+        const Json expected =
+            Json::parse(std::ifstream(tests / "expected" / (dir.filename().string() + ".json")));
+        Load(dir);
+        sim::StartWmiQueryLog();
+        HardwareInfo info;
+        EXPECT_EQ(Collect(info), expected["hardware"]["result"]);
+        EXPECT_EQ(Json(info), expected["hardware"]["HardwareInfo"]);
+        Json queries = Json::array();
+        for (const sim::WmiQueryRecord& query : sim::TakeWmiQueryLog())
+            queries.push_back({Utf8(WString(query.ns.begin(), query.ns.end())),
+                               Utf8(WString(query.wql.begin(), query.wql.end())), query.result});
+        EXPECT_EQ(queries, expected["queries"]);
+    }
 }
 
 TEST_F(HardwareTest, EachCollectorRunsInItsPlaceAndAFailingOneEmptiesOnlyItsMember) {
     struct Case {
         const char16_t* failingClass;
-        std::set<std::string> emptied;
-        std::vector<std::string> traces;  // the laptop has no CD-ROM drive: 4:6 always
-    };
-    const Case cases[] = {
-        {nullptr, {}, {"4:6"}},
+        std::set<std::string> emptied;    // besides CDROMDrives: the laptop has none
+        std::vector<std::string> traces;  // "4:6" for the missing CD-ROM drive
+    } cases[] = {
         {u"Win32_ComputerSystem", {"SystemType", "Model", "Manufacturer"}, {"2:1", "4:6"}},
         {u"Win32_SystemEnclosure", {"IsPortable"}, {"2:2", "4:6"}},
         {u"Win32_Processor", {"Processors"}, {"2:3", "4:6"}},
@@ -39,114 +104,85 @@ TEST_F(HardwareTest, EachCollectorRunsInItsPlaceAndAFailingOneEmptiesOnlyItsMemb
         {u"Win32_BIOS", {"BIOSes"}, {"4:6", "2:8"}},
         {u"Win32_SoundDevice", {"SoundDevices"}, {"4:6", "4:9"}},
         {u"Win32_NetworkAdapter", {"NetworkAdapters"}, {"4:6", "4:10", "4:"}},
+        {u"Win32_NetworkAdapterConfiguration", {}, {"4:6"}},  // the adapters stay
         {u"Win32_PortableBattery", {"Batteries"}, {"4:6", "4:11"}},
+        {u"Win32_Battery", {}, {"4:6"}},  // the battery stays
         {u"Win32_DesktopMonitor", {"Monitors"}, {"4:6", "4:12"}},
         {u"Win32_VideoController", {"VideoControllers"}, {"4:6", "4:13"}},
         {u"Win32_Tpm", {"TpmModules"}, {"4:6", "2:15"}},
     };
     for (const Case& c : cases) {
-        LoadSample("win11-workstation");
-        if (c.failingClass != nullptr) sim::FailQuery(c.failingClass, WBEM_E_FAILED);
+        SCOPED_TRACE(Utf8(WString(c.failingClass)));
+        Load(fs::path(HOSTLENS_SAMPLE_MACHINES) / "win11-workstation");
+        sim::FailQuery(c.failingClass, WBEM_E_FAILED);
         HardwareInfo info;
         EXPECT_EQ(Collect(info), 0u);
         std::set<std::string> emptied = c.emptied;
         emptied.insert("CDROMDrives");
-        EXPECT_EQ(EmptyMembers(info), emptied) << Utf8(WString(c.failingClass ? c.failingClass : u""));
+        const Json json = info;
+        for (const auto& [name, value] : json.items())
+            EXPECT_EQ(value == "" || value == Json::array() || value == false, emptied.count(name) == 1)
+                << name;
         EXPECT_EQ(DriverTraces(), c.traces);
     }
 }
 
-TEST_F(HardwareTest, QueriesOfAFullMachineInTheirOrder) {
-    LoadSample("win11-workstation");
-    sim::StartWmiQueryLog();
-    HardwareInfo info;
-    ASSERT_EQ(Collect(info), 0u);
-    const std::u16string cimv2 = u"root\\cimv2";
-    const std::u16string config = u"SELECT * FROM Win32_NetworkAdapterConfiguration WHERE InterfaceIndex = ";
-    const std::vector<sim::WmiQueryRecord> expected = {
-        {cimv2, u"SELECT * FROM Win32_ComputerSystem"},
-        {cimv2, u"SELECT ChassisTypes FROM Win32_SystemEnclosure"},
-        {cimv2, u"SELECT * FROM Win32_Processor"},
-        {cimv2, u"SELECT * FROM Win32_DiskDrive"},
-        {cimv2, u"SELECT * FROM Win32_PhysicalMemory"},
-        {cimv2, u"SELECT * FROM Win32_CDROMDrive"},
-        {cimv2, u"SELECT * FROM Win32_BaseBoard"},
-        {cimv2, u"SELECT * FROM Win32_BIOS"},
-        {cimv2, u"SELECT * FROM Win32_SoundDevice"},
-        {cimv2, u"SELECT * FROM Win32_NetworkAdapter WHERE NetConnectionID IS NOT NULL"},
-        {cimv2, config + u"9"},
-        {cimv2, config + u"14"},
-        {cimv2, config + u"6"},
-        {cimv2, u"SELECT * FROM Win32_PortableBattery"},
-        {cimv2, u"SELECT * FROM Win32_Battery WHERE Name = \"5B10X55569\""},
-        {cimv2,
-         u"SELECT * FROM Win32_DesktopMonitor WHERE (Availability = 3) OR (ConfigManagerErrorCode = 0) OR "
-         u"(ScreenHeight IS NOT NULL AND ScreenWidth IS NOT NULL)"},
-        {cimv2, u"SELECT * FROM Win32_VideoController"},
-        {u"root\\cimv2\\Security\\MicrosoftTpm", u"SELECT * FROM Win32_Tpm"},
-    };
-    EXPECT_EQ(sim::TakeWmiQueryLog(), expected);
-}
-
-TEST_F(HardwareTest, ResultSaysWhetherAnythingWasFound) {
-    using sim::cim::String;
+// The result counts the strings and lists: a portable chassis alone is no find.
+TEST_F(HardwareTest, ChassisAloneFindsNothingAndOnlyItsFirstTypeCounts) {
+    using sim::WmiArray;
+    using U = std::uint64_t;
     struct Case {
-        const char* what;
-        const char16_t* ns;
-        const char16_t* cls;
-        std::vector<sim::WmiProperty> properties;
-        sim::WmiNamedValues values;
-        DWORD result;
+        std::vector<sim::WmiValue> enclosures;  // none: no class at all, the query fails
+        bool portable;
     } cases[] = {
-        {"no WMI at all", nullptr, nullptr, {}, {}, 0x80070490},
-        {"a portable chassis alone",
-         u"ROOT\\CIMV2",
-         u"Win32_SystemEnclosure",
-         {{u"ChassisTypes", sim::cim::UInt16 | sim::cim::Array}},
-         {{u"ChassisTypes", sim::WmiArray{std::uint64_t{10}}}},
-         0x80070490},
-        {"a model alone",
-         u"ROOT\\CIMV2",
-         u"Win32_ComputerSystem",
-         {{u"Model", String}},
-         {{u"Model", u"M"}},
-         0},
-        {"a TPM alone",
-         u"ROOT\\CIMV2\\Security\\MicrosoftTpm",
-         u"Win32_Tpm",
-         {{u"SpecVersion", String}},
-         {{u"SpecVersion", u"2.0"}},
-         0},
+        {{WmiArray{U{10}}}, true},
+        {{WmiArray{U{8}}, WmiArray{U{3}}}, true},
+        {{WmiArray{U{12}}}, true},
+        {{WmiArray{U{14}}}, true},
+        {{WmiArray{U{13}}}, false},
+        {{WmiArray{U{3}, U{10}}}, false},
+        {{WmiArray{}}, false},
+        {{sim::WmiValue{}}, false},
+        {{}, false},
     };
     for (const Case& c : cases) {
-        Reset();
-        if (c.cls != nullptr) sim::DefineWmiClass(c.ns, c.cls, c.properties).Instance(c.values);
+        Load({});
+        if (!c.enclosures.empty()) {
+            sim::WmiClass enclosure =
+                sim::DefineWmiClass(u"ROOT\\CIMV2", u"Win32_SystemEnclosure",
+                                    {{u"ChassisTypes", sim::cim::UInt16 | sim::cim::Array}});
+            for (const sim::WmiValue& types : c.enclosures) enclosure.Instance({{u"ChassisTypes", types}});
+        }
         HardwareInfo info;
-        EXPECT_EQ(Collect(info), c.result) << c.what;
+        EXPECT_EQ(Collect(info), 0x80070490u);
+        EXPECT_EQ(info.IsPortable, c.portable) << "case " << (&c - cases);
+        const std::vector<std::string> traces = DriverTraces();
+        EXPECT_EQ(std::count(traces.begin(), traces.end(), "2:2"), c.enclosures.empty() ? 1 : 0)
+            << "an error only when the query fails";
     }
+}
 
-    // Without a WMI manager the caller's record stays as it was.
-    IHardware* hardware = GetIHardware();
+TEST_F(HardwareTest, AModelAloneIsAFindAndNoManagerLeavesTheRecord) {
+    Load({});
+    sim::DefineWmiClass(u"ROOT\\CIMV2", u"Win32_ComputerSystem", {{u"Model", sim::cim::String}})
+        .Instance({{u"Model", u"M"}});
     HardwareInfo info;
-    info.Model = W("kept");
+    EXPECT_EQ(Collect(info), 0u);
+    IHardware* hardware = GetIHardware();
     FailNextNothrowNew();
     EXPECT_EQ(hardware->GetHardwareInfo(info), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_EQ(info.Model, W("kept"));
+    EXPECT_EQ(info.Model, W("M"));
     FreeIHardware(&hardware);
 }
 
-TEST_F(HardwareTest, ASecondCallReplacesTheRecord) {
-    LoadSample("server2019");
-    HardwareInfo info;
-    ASSERT_EQ(Collect(info), 0u);
-    const cli::Json first = Json(info);
-    ASSERT_EQ(Collect(info), 0u);
-    EXPECT_EQ(Json(info), first);
-}
-
-// Every query failing in turn, a connection that fails, once and for good: the other
+// Each query failing in turn, the connection failing once and for good: the other
 // collectors carry on, and COM and every WMI object are given back.
 TEST_F(HardwareTest, FailingWmiCallsLeaveNothingOpen) {
+    const fs::path server = fs::path(HOSTLENS_SAMPLE_MACHINES) / "server2019";
+    Load(server);
+    sim::StartWmiQueryLog();
+    HardwareInfo full;
+    ASSERT_EQ(Collect(full), 0u);
     struct Case {
         const char* function;
         unsigned occurrence;
@@ -154,17 +190,12 @@ TEST_F(HardwareTest, FailingWmiCallsLeaveNothingOpen) {
         DWORD result;
     };
     std::vector<Case> cases = {{"IWbemLocator::ConnectServer", 1, 1, 0},
-                               {"IWbemLocator::ConnectServer", 1, 100, 0x80070490},
-                               {"CoCreateInstance", 1, 100, 0x80070490}};
-    LoadSample("server2019");
-    sim::StartWmiQueryLog();
-    HardwareInfo full;
-    ASSERT_EQ(Collect(full), 0u);
-    const std::size_t queries = sim::TakeWmiQueryLog().size();
-    for (unsigned occurrence = 1; occurrence <= queries; ++occurrence)
-        cases.push_back({"IWbemServices::ExecQuery", occurrence, 1, 0});
+                               {"IWbemLocator::ConnectServer", 1, 99, 0x80070490},
+                               {"CoCreateInstance", 1, 99, 0x80070490}};
+    for (unsigned i = 1; i <= sim::TakeWmiQueryLog().size(); ++i)
+        cases.push_back({"IWbemServices::ExecQuery", i, 1, 0});
     for (const Case& c : cases) {
-        LoadSample("server2019");
+        Load(server);
         const sim::OpenCounts before = sim::Open();
         sim::FailCall(c.function, c.occurrence, static_cast<std::uint32_t>(WBEM_E_FAILED), c.times);
         HardwareInfo info;
@@ -174,15 +205,16 @@ TEST_F(HardwareTest, FailingWmiCallsLeaveNothingOpen) {
     }
 }
 
+// Each thread calls twice with its own record: the second call replaces the first.
 TEST_F(HardwareTest, ThreadsCollectSideBySide) {
-    LoadSample("win11-workstation");
+    Load(fs::path(HOSTLENS_SAMPLE_MACHINES) / "win11-workstation");
     HardwareInfo alone;
     ASSERT_EQ(Collect(alone), 0u);
     std::vector<HardwareInfo> infos(8);
     std::vector<DWORD> results(infos.size(), 1);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < infos.size(); ++i)
-        threads.emplace_back([&, i] { results[i] = Collect(infos[i]); });
+        threads.emplace_back([&, i] { results[i] = Collect(infos[i]) | Collect(infos[i]); });
     for (std::thread& thread : threads) thread.join();
     for (std::size_t i = 0; i < infos.size(); ++i) {
         EXPECT_EQ(results[i], 0u);

@@ -246,6 +246,21 @@ TEST_F(HostlensCliTest, CommandsPrintOneJsonObjectWithAMemberPerServiceCalled) {
     }
 }
 
+// As a new user tries it on the sample machines; the expected records were worked out
+// from their class files and facts.
+TEST_F(HostlensCliTest, SampleMachinesGiveTheExpectedHardwareAndStartTime) {
+    for (const char* machine : {"win11-workstation", "server2019", "server2003r2-x64"}) {
+        const json expected =
+            json::parse(std::ifstream(fs::path(HOSTLENS_EXPECTED) / (machine + std::string(".json"))));
+        for (const char* command : {"hardware", "system"}) {
+            Outcome outcome =
+                Run({"--machine", (fs::path(HOSTLENS_STAGED_MACHINES) / machine).string(), command});
+            ASSERT_EQ(outcome.status, 0) << outcome.err;
+            EXPECT_EQ(json::parse(outcome.out)[command], expected[command]) << machine << " " << command;
+        }
+    }
+}
+
 TEST_F(HostlensCliTest, UpdatesAndWmiShowWhatWasAsked) {
     struct Case {
         std::vector<std::string> args;
