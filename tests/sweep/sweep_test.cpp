@@ -186,6 +186,45 @@ Entry WmiSetNamespace() {
     return entry;
 }
 
+// --- Hardware and start time ---------------------------------------------------------
+
+// The hardware service's manager connects to ROOT\CIMV2 first and to the TPM namespace
+// second. The rows read before a failing Next depend on the query it belongs to: that
+// message is not checked here.
+Entry Hardware(const char* machine) {
+    return {machine,
+            "hardware GetHardwareInfo",
+            [] {
+                return std::make_unique<OnService<IHardware>>(&GetIHardware, &FreeIHardware,
+                                                              [](IHardware& hardware) {
+                                                                  HardwareInfo info;
+                                                                  return hardware.GetHardwareInfo(info);
+                                                              });
+            },
+            {0, 0x80070490},
+            [](const sim::RecordedCall& call, std::uint32_t error) {
+                if (call.function == "IEnumWbemClassObject::Next") return std::vector<LoggedMessage>{};
+                const bool tpm = call.occurrence == 2 && (call.function == "IWbemLocator::ConnectServer" ||
+                                                          call.function == "CoSetProxyBlanket");
+                return WmiMessages(call, error, tpm ? "ROOT\\CIMV2\\Security\\MicrosoftTpm" : "ROOT\\CIMV2",
+                                   true);
+            }};
+}
+
+// The start time quotes no message of its own.
+Entry System(const char* machine) {
+    return {machine,
+            "system GetLastBootUpTime",
+            [] {
+                return std::make_unique<OnService<ISystem>>(&GetISystem, &FreeISystem, [](ISystem& system) {
+                    SYSTEMTIME bootTime{};
+                    return system.GetLastBootUpTime(&bootTime);
+                });
+            },
+            {0, ERROR_NOT_FOUND},
+            {}};
+}
+
 std::vector<Entry> Entries() {
     return {
         Battery("win11-workstation"),
@@ -229,6 +268,12 @@ std::vector<Entry> Entries() {
             }),
         // SetNamespace between two queries: the second reconnects.
         WmiSetNamespace(),
+        Hardware("win11-workstation"),
+        Hardware("server2019"),
+        Hardware("server2003r2-x64"),
+        System("win11-workstation"),
+        System("server2019"),
+        System("server2003r2-x64"),
         GetFree("Get/Free WmiMng", &GetIWmiMng, &FreeIWmiMng),
         GetFree("Get/Free ProxyInfo", &GetIProxyInfo, &FreeIProxyInfo),
         GetFree("Get/Free Location", &GetILocation, &FreeILocation),
