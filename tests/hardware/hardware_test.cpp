@@ -30,18 +30,13 @@ constexpr GUID kDriverGuid = trace::ModuleGuid("hardware/hardware");
 
 class HardwareTest : public MachineTest {
 protected:
-    void TearDown() override {
-        sim::DisableTraceProvider(kControlGuid);
-        MachineTest::TearDown();
-    }
-    // A machine directory (empty: a machine without WMI); drive C: stays the test's.
-    void Load(const fs::path& dir) {
+    // A machine directory, or none: a machine without WMI.
+    static void Load(const fs::path& dir) {
         if (dir.empty()) {
-            sim::ResetMachine(DriveC());
+            sim::ResetMachine();
         } else {
-            ASSERT_EQ(sim::LoadMachineDirectory(dir), std::nullopt);
+            EXPECT_EQ(sim::LoadMachineDirectory(dir), std::nullopt);
         }
-        sim::SetDriveFolder('C', DriveC());
         sim::EnableTraceProvider(kControlGuid, trace::kVerbose, trace::kGeneral);
         sim::StartTraceCapture();
     }
@@ -175,33 +170,18 @@ TEST_F(HardwareTest, AModelAloneIsAFindAndNoManagerLeavesTheRecord) {
     FreeIHardware(&hardware);
 }
 
-// Each query failing in turn, the connection failing once and for good: the other
-// collectors carry on, and COM and every WMI object are given back.
-TEST_F(HardwareTest, FailingWmiCallsLeaveNothingOpen) {
-    const fs::path server = fs::path(HOSTLENS_SAMPLE_MACHINES) / "server2019";
-    Load(server);
-    sim::StartWmiQueryLog();
-    HardwareInfo full;
-    ASSERT_EQ(Collect(full), 0u);
-    struct Case {
-        const char* function;
-        unsigned occurrence;
-        unsigned times;
-        DWORD result;
-    };
-    std::vector<Case> cases = {{"IWbemLocator::ConnectServer", 1, 1, 0},
-                               {"IWbemLocator::ConnectServer", 1, 99, 0x80070490},
-                               {"CoCreateInstance", 1, 99, 0x80070490}};
-    for (unsigned i = 1; i <= sim::TakeWmiQueryLog().size(); ++i)
-        cases.push_back({"IWbemServices::ExecQuery", i, 1, 0});
-    for (const Case& c : cases) {
-        Load(server);
+// WMI failing for good (the fault sweep fails each call once): nothing is found, and
+// COM and every WMI object are given back.
+TEST_F(HardwareTest, WmiFailingForGoodFindsNothingAndLeavesNothingOpen) {
+    for (const char* function :
+         {"IWbemLocator::ConnectServer", "CoCreateInstance", "IWbemServices::ExecQuery"}) {
+        Load(fs::path(HOSTLENS_SAMPLE_MACHINES) / "server2019");
         const sim::OpenCounts before = sim::Open();
-        sim::FailCall(c.function, c.occurrence, static_cast<std::uint32_t>(WBEM_E_FAILED), c.times);
+        sim::FailCall(function, 1, static_cast<std::uint32_t>(WBEM_E_FAILED), 999);
         HardwareInfo info;
-        EXPECT_EQ(Collect(info), c.result) << c.function << " #" << c.occurrence;
-        EXPECT_EQ(sim::Open(), before) << c.function << " #" << c.occurrence;
-        EXPECT_EQ(sim::CallCount("CoInitializeEx"), sim::CallCount("CoUninitialize"));
+        EXPECT_EQ(Collect(info), 0x80070490u) << function;
+        EXPECT_EQ(sim::Open(), before) << function;
+        EXPECT_EQ(sim::CallCount("CoInitializeEx"), sim::CallCount("CoUninitialize")) << function;
     }
 }
 

@@ -188,39 +188,36 @@ Entry WmiSetNamespace() {
 
 // --- Hardware and start time ---------------------------------------------------------
 
-// The hardware service's manager connects to ROOT\CIMV2 first and to the TPM namespace
-// second. The rows read before a failing Next depend on the query it belongs to: that
-// message is not checked here.
+// The manager connects to ROOT\CIMV2 first and to the TPM namespace second. The rows
+// read before a failing Next depend on the query it belongs to: not checked here.
+std::vector<LoggedMessage> HardwareMessages(const sim::RecordedCall& call, std::uint32_t error) {
+    if (call.function == "IEnumWbemClassObject::Next") return {};
+    const bool tpm = call.occurrence == 2 &&
+                     (call.function == "IWbemLocator::ConnectServer" || call.function == "CoSetProxyBlanket");
+    return WmiMessages(call, error, tpm ? "ROOT\\CIMV2\\Security\\MicrosoftTpm" : "ROOT\\CIMV2", true);
+}
+
 Entry Hardware(const char* machine) {
+    auto body = [](IHardware& hardware) {
+        HardwareInfo info;
+        return hardware.GetHardwareInfo(info);
+    };
     return {machine,
             "hardware GetHardwareInfo",
-            [] {
-                return std::make_unique<OnService<IHardware>>(&GetIHardware, &FreeIHardware,
-                                                              [](IHardware& hardware) {
-                                                                  HardwareInfo info;
-                                                                  return hardware.GetHardwareInfo(info);
-                                                              });
-            },
+            [=] { return std::make_unique<OnService<IHardware>>(&GetIHardware, &FreeIHardware, body); },
             {0, 0x80070490},
-            [](const sim::RecordedCall& call, std::uint32_t error) {
-                if (call.function == "IEnumWbemClassObject::Next") return std::vector<LoggedMessage>{};
-                const bool tpm = call.occurrence == 2 && (call.function == "IWbemLocator::ConnectServer" ||
-                                                          call.function == "CoSetProxyBlanket");
-                return WmiMessages(call, error, tpm ? "ROOT\\CIMV2\\Security\\MicrosoftTpm" : "ROOT\\CIMV2",
-                                   true);
-            }};
+            HardwareMessages};
 }
 
 // The start time quotes no message of its own.
 Entry System(const char* machine) {
+    auto body = [](ISystem& system) {
+        SYSTEMTIME bootTime{};
+        return system.GetLastBootUpTime(&bootTime);
+    };
     return {machine,
             "system GetLastBootUpTime",
-            [] {
-                return std::make_unique<OnService<ISystem>>(&GetISystem, &FreeISystem, [](ISystem& system) {
-                    SYSTEMTIME bootTime{};
-                    return system.GetLastBootUpTime(&bootTime);
-                });
-            },
+            [=] { return std::make_unique<OnService<ISystem>>(&GetISystem, &FreeISystem, body); },
             {0, ERROR_NOT_FOUND},
             {}};
 }
