@@ -21,14 +21,14 @@ constexpr DWORD kNothingFound = 0x80070490;  // ERROR_NOT_FOUND as an HRESULT
 // The collectors in the order they run, which is not the record's order. Absent
 // hardware (CD-ROM, sound, battery, monitor, video) is ordinary and traced as
 // information only.
-struct Step {
-    int number;
+struct Collector {
+    int place;  // in the run, as the trace points say it
     bool (*collect)(IWmiMng* wmi, HardwareInfo& info);
     UCHAR level;                // of the trace when the collector gives nothing
     const WCHAR* wmiNamespace;  // switched to before the collector runs, when set
 };
 
-const Step kSteps[] = {
+const Collector kCollectors[] = {
     {1, [](IWmiMng* wmi, HardwareInfo& info) { return CollectComputerSystem(wmi, info); }, kError, nullptr},
     {2, [](IWmiMng* wmi, HardwareInfo& info) { return CollectChassis(wmi, info.IsPortable); }, kError,
      nullptr},
@@ -53,21 +53,21 @@ const Step kSteps[] = {
      nullptr},
     {13, [](IWmiMng* wmi, HardwareInfo& info) { return CollectVideoControllers(wmi, info.VideoControllers); },
      kInformation, nullptr},
-    {15, [](IWmiMng* wmi, HardwareInfo& info) { return CollectTpmModules(wmi, info.TpmModules); }, kError,
+    {14, [](IWmiMng* wmi, HardwareInfo& info) { return CollectTpmModules(wmi, info.TpmModules); }, kError,
      W("ROOT\\CIMV2\\Security\\MicrosoftTpm")},
 };
-constexpr int kWmiAdaptersStep = 10;
+constexpr int kWmiAdapters = 10;  // the place of the adapters from WMI
 
 // One collector. An exception (out of memory, an array WMI handed over that cannot be
 // read) ends that collector alone; the agent's process must never see it.
-bool Run(const Step& step, IWmiMng* wmi, HardwareInfo& info) {
+bool Run(const Collector& collector, IWmiMng* wmi, HardwareInfo& info) {
     bool collected = false;
     try {
-        collected = step.collect(wmi, info);
+        collected = collector.collect(wmi, info);
     } catch (const std::exception&) {
-        TRACE_CRITICAL(step.number);
+        TRACE_CRITICAL(collector.place);
     }
-    if (!collected) HL_TRACE(hostlens::trace::kGeneral, step.level, step.number);
+    if (!collected) HL_TRACE(hostlens::trace::kGeneral, collector.level, collector.place);
     return collected;
 }
 
@@ -90,9 +90,9 @@ DWORD CHardware::GetHardwareInfo(HardwareInfo& info) {
     // A failed connection shows up as failing queries.
     wmi->SetNamespace(W("ROOT\\CIMV2"));
     info = HardwareInfo{};
-    for (const Step& step : kSteps) {
-        if (step.wmiNamespace != nullptr) wmi->SetNamespace(step.wmiNamespace);
-        if (Run(step, wmi.get(), info) || step.number != kWmiAdaptersStep) continue;
+    for (const Collector& collector : kCollectors) {
+        if (collector.wmiNamespace != nullptr) wmi->SetNamespace(collector.wmiNamespace);
+        if (Run(collector, wmi.get(), info) || collector.place != kWmiAdapters) continue;
         bool collected = false;
         try {
             collected = CollectAdaptersWithoutWmi(info.NetworkAdapters);
