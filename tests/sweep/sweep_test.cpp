@@ -186,6 +186,42 @@ Entry WmiSetNamespace() {
     return entry;
 }
 
+// --- Hardware and start time ---------------------------------------------------------
+
+// The manager connects to ROOT\CIMV2 first and to the TPM namespace second. The rows
+// read before a failing Next depend on the query it belongs to: not checked here.
+std::vector<LoggedMessage> HardwareMessages(const sim::RecordedCall& call, std::uint32_t error) {
+    if (call.function == "IEnumWbemClassObject::Next") return {};
+    const bool tpm = call.occurrence == 2 &&
+                     (call.function == "IWbemLocator::ConnectServer" || call.function == "CoSetProxyBlanket");
+    return WmiMessages(call, error, tpm ? "ROOT\\CIMV2\\Security\\MicrosoftTpm" : "ROOT\\CIMV2", true);
+}
+
+Entry Hardware(const char* machine) {
+    auto body = [](IHardware& hardware) {
+        HardwareInfo info;
+        return hardware.GetHardwareInfo(info);
+    };
+    return {machine,
+            "hardware GetHardwareInfo",
+            [=] { return std::make_unique<OnService<IHardware>>(&GetIHardware, &FreeIHardware, body); },
+            {0, 0x80070490},
+            HardwareMessages};
+}
+
+// The start time quotes no message of its own.
+Entry System(const char* machine) {
+    auto body = [](ISystem& system) {
+        SYSTEMTIME bootTime{};
+        return system.GetLastBootUpTime(&bootTime);
+    };
+    return {machine,
+            "system GetLastBootUpTime",
+            [=] { return std::make_unique<OnService<ISystem>>(&GetISystem, &FreeISystem, body); },
+            {0, ERROR_NOT_FOUND},
+            {}};
+}
+
 std::vector<Entry> Entries() {
     return {
         Battery("win11-workstation"),
@@ -229,6 +265,12 @@ std::vector<Entry> Entries() {
             }),
         // SetNamespace between two queries: the second reconnects.
         WmiSetNamespace(),
+        Hardware("win11-workstation"),
+        Hardware("server2019"),
+        Hardware("server2003r2-x64"),
+        System("win11-workstation"),
+        System("server2019"),
+        System("server2003r2-x64"),
         GetFree("Get/Free WmiMng", &GetIWmiMng, &FreeIWmiMng),
         GetFree("Get/Free ProxyInfo", &GetIProxyInfo, &FreeIProxyInfo),
         GetFree("Get/Free Location", &GetILocation, &FreeILocation),

@@ -294,4 +294,25 @@ TEST_F(HostlensCliTest, UpdatesAndWmiShowWhatWasAskedAndNameWhatFailed) {
     EXPECT_NE(traced.err.find("level=2 flag=1 arg1=0x80041010"), std::string::npos) << traced.err;
 }
 
+// As a new user tries it on the sample machines; the expected records were worked out
+// from their class files and facts.
+TEST_F(HostlensCliTest, SampleMachinesGiveTheExpectedHardwareAndStartTime) {
+    for (const char* machine : {"win11-workstation", "server2019", "server2003r2-x64"}) {
+        const json expected =
+            json::parse(std::ifstream(fs::path(HOSTLENS_EXPECTED) / (machine + std::string(".json"))));
+        for (const char* command : {"hardware", "system"}) {
+            Outcome outcome =
+                Run({"--machine", (fs::path(HOSTLENS_STAGED_MACHINES) / machine).string(), command});
+            ASSERT_EQ(outcome.status, 0) << outcome.err;
+            EXPECT_EQ(json::parse(outcome.out)[command], expected[command]) << machine << " " << command;
+            // The servers have no TPM namespace: the manager says so to the agent's log.
+            EXPECT_EQ(
+                outcome.err.find(
+                    "Error -2147217394: Connecting to wmi namespace ROOT\\CIMV2\\Security\\MicrosoftTpm") !=
+                    std::string::npos,
+                std::string(command) == "hardware" && std::string(machine) != "win11-workstation");
+        }
+    }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 // compared with what the system itself says.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "hostlens/Exports.h"
@@ -218,6 +219,37 @@ TEST_F(ServicesTest, WmiManagerPassesWmisResultsThrough) {
         EXPECT_LE(type & mask, 36) << "element " << i;
     }
     Free(manager);
+}
+
+// The hardware record and the start time of the machine the test runs on. Wine's WMI
+// lacks properties that some queries name in their condition: those lists stay empty.
+TEST_F(ServicesTest, HardwareAndStartTimeOfThisMachine) {
+    IHardware* hardware = Bind<GetIHardwareFn>("GetIHardware")();
+    ASSERT_NE(hardware, nullptr);
+    HardwareInfo info;
+    EXPECT_EQ(hardware->GetHardwareInfo(info), 0u);
+    EXPECT_FALSE(info.Processors.empty());
+    EXPECT_TRUE(!WineDiffers("Win32_NetworkAdapter has no NetConnectionID") || info.NetworkAdapters.empty());
+    EXPECT_TRUE(!WineDiffers("Win32_DesktopMonitor has none of the monitor query's condition") ||
+                info.Monitors.empty());
+    EXPECT_TRUE(!WineDiffers("the TPM namespace does not exist") || info.TpmModules.empty());
+    Bind<FreeIHardwareFn>("FreeIHardware")(&hardware);
+
+    ISystem* system = Bind<GetISystemFn>("GetISystem")();
+    ASSERT_NE(system, nullptr);
+    SYSTEMTIME bootTime{};
+    ASSERT_EQ(system->GetLastBootUpTime(&bootTime), 0u);
+    FILETIME boot{};
+    FILETIME now{};
+    ASSERT_TRUE(SystemTimeToFileTime(&bootTime, &boot));
+    GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& t) {
+        return static_cast<LONGLONG>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    const LONGLONG expected = ticks(now) - static_cast<LONGLONG>(GetTickCount64()) * 10000;
+    EXPECT_LT(std::llabs(ticks(boot) - expected), 2 * 10000000LL)
+        << "within 2 s of now minus the time since start";
+    Bind<FreeISystemFn>("FreeISystem")(&system);
 }
 
 // The logging library is found through the install path in the registry, loaded by

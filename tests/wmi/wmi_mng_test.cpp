@@ -426,6 +426,25 @@ TEST_F(WmiMngTest, ThreadInSingleThreadedApartmentLogsOnceThenWorks) {
     EXPECT_EQ(Messages(), std::vector<std::string>{"30 Error: RPC_E_CHANGED_MODE"});
 }
 
+// The emulated service's hooks for tests: a class (named without regard to case) whose
+// every query fails, unless WMI rejects it first, and the log of the queries run.
+TEST_F(WmiMngTest, ClassesCanBeMadeToFailAndQueriesAreLogged) {
+    sim::FailQuery(u"win32_processor", WBEM_E_FAILED);
+    sim::StartWmiQueryLog();
+    const std::vector<std::pair<std::u16string, HRESULT>> cases = {
+        {u"SELECT * FROM WIN32_PROCESSOR", WBEM_E_FAILED},
+        {u"SELECT * FROM Win32_OperatingSystem", 0},
+        {u"SELECT FROM Win32_Processor", WBEM_E_INVALID_QUERY}};
+    std::vector<sim::WmiQueryRecord> expected;
+    for (const auto& [wql, result] : cases) {
+        std::vector<WmiRow> rows;
+        EXPECT_EQ(manager_->Query(MakeQuery(reinterpret_cast<const WCHAR*>(wql.c_str())), rows),
+                  DWORD(result));
+        expected.push_back({u"ROOT\\CIMV2", wql, result});
+    }
+    EXPECT_EQ(sim::TakeWmiQueryLog(), expected);
+}
+
 TEST_F(WmiMngTest, ManagerWithoutLoggerOnlyTraces) {
     FreeIWmiMng(&manager_);
     DeleteInstallPath();

@@ -83,3 +83,24 @@ WmiClass DefineWmiClass(std::u16string_view ns, std::u16string_view className,
                         std::vector<WmiProperty> properties);
 
 }  // namespace hostlens::sim
+
+namespace hostlens::sim {
+
+// Every ExecQuery over `className` (any namespace, compared without case) fails with
+// `error` until the machine is reset, as when the class's provider is broken. A query
+// that WMI rejects for another reason (syntax, unknown class) still gives that reason.
+void FailQuery(std::u16string_view className, std::int32_t error);
+
+// The ExecQuery calls since StartWmiQueryLog, in the order they were made (from every
+// thread): the namespace as declared, the WQL text and the HRESULT the call returned.
+struct WmiQueryRecord {
+    std::u16string ns;
+    std::u16string wql;
+    std::int32_t result = 0;
+    bool operator==(const WmiQueryRecord&) const = default;
+};
+// Starts recording, forgetting what was recorded before; a reset stops it.
+void StartWmiQueryLog();
+std::vector<WmiQueryRecord> TakeWmiQueryLog();
+
+}  // namespace hostlens::sim

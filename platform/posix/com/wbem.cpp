@@ -11,6 +11,7 @@
 #include "platform/posix/machine/machine.h"
 #include "platform/posix/oleauto/win32_oleauto.h"
 #include "platform/posix/com/win32_wbem.h"
+#include "platform/posix/com/wmi/query_control.h"
 #include "platform/posix/com/wmi/repository.h"
 #include "platform/posix/com/wmi/wql.h"
 
@@ -313,16 +314,11 @@ public:
                                         IEnumWbemClassObject** enumerator) override {
         if (enumerator == nullptr) return WBEM_E_INVALID_PARAMETER;
         *enumerator = nullptr;
-        if (auto error = Fault("IWbemServices::ExecQuery")) return static_cast<HRESULT>(*error);
-        if (language == nullptr || query == nullptr) return WBEM_E_INVALID_PARAMETER;
-        if (CompareNoCase(language, u"WQL") != 0) return WBEM_E_INVALID_QUERY_TYPE;
-        wmi::WqlResult result = wmi::ExecuteWql(wmi::MachineRepository(), namespace_,
-                                                std::u16string_view(query, SysStringLen(query)));
-        if (FAILED(result.code)) return result.code;
-        // The service running out of memory while it builds the result.
-        if (Fault("IWbemServices::ExecQuery.Allocate")) throw std::bad_alloc();
-        *enumerator = new Enumerator(std::move(result));
-        return WBEM_S_NO_ERROR;
+        std::u16string_view text =
+            query != nullptr ? std::u16string_view(query, SysStringLen(query)) : std::u16string_view();
+        HRESULT hr = Execute(language, query, text, enumerator);
+        wmi::LogQuery(namespace_, text, hr);
+        return hr;
     }
 
     HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**,
@@ -404,6 +400,20 @@ public:
     }
 
 private:
+    HRESULT Execute(const BSTR language, const BSTR query, std::u16string_view text,
+                    IEnumWbemClassObject** enumerator) {
+        if (auto error = Fault("IWbemServices::ExecQuery")) return static_cast<HRESULT>(*error);
+        if (language == nullptr || query == nullptr) return WBEM_E_INVALID_PARAMETER;
+        if (CompareNoCase(language, u"WQL") != 0) return WBEM_E_INVALID_QUERY_TYPE;
+        wmi::WqlResult result = wmi::ExecuteWql(wmi::MachineRepository(), namespace_, text);
+        if (FAILED(result.code)) return result.code;
+        if (auto failure = wmi::QueryFailureFor(result.className)) return *failure;
+        // The service running out of memory while it builds the result.
+        if (Fault("IWbemServices::ExecQuery.Allocate")) throw std::bad_alloc();
+        *enumerator = new Enumerator(std::move(result));
+        return WBEM_S_NO_ERROR;
+    }
+
     std::u16string namespace_;
 };
 

@@ -612,7 +612,8 @@ TEST_F(MachineDirTest, SampleMachinesLoad) {
     };
     const std::vector<Case> cases = {
         {"win11-workstation", 0, u"[10]", "1", true},
-        {"server2019", 1, u"[23]", "0", false},
+        {"server2003r2-x64", 1, u"[23]", "0", false},
+        {"server2019", 1, u"[23]", "0", false},  // last: its Exchange keys are read below
     };
     for (const auto& c : cases) {
         fs::path dir = fs::path(HOSTLENS_SAMPLE_MACHINES) / c.machine;
@@ -649,7 +650,7 @@ TEST_F(MachineDirTest, SampleMachinesLoad) {
 // The build's copies of the sample machines carry the agent's logging library where
 // the service library looks for it.
 TEST_F(MachineDirTest, StagedSampleMachinesHoldTheLoggingLibrary) {
-    for (const char* machine : {"win11-workstation", "server2019"}) {
+    for (const char* machine : {"win11-workstation", "server2019", "server2003r2-x64"}) {
         ASSERT_EQ(sim::LoadMachineDirectory(fs::path(HOSTLENS_STAGED_MACHINES) / machine), std::nullopt)
             << machine;
         HMODULE module =
