@@ -23,22 +23,29 @@ std::filesystem::path& SampleFolder() {
     return folder;
 }
 
-std::map<std::string, std::filesystem::path>& Copies() {
-    static std::map<std::string, std::filesystem::path> copies;
+struct Copy {
+    std::filesystem::path folder;
+    std::shared_ptr<const sim::MachineImage> image;  // read once, put in place for every run
+};
+
+std::map<std::string, Copy>& Copies() {
+    static std::map<std::string, Copy> copies;
     return copies;
 }
 
 // A private copy of the sample machine whose agent folder holds the test logger.
-const std::filesystem::path& MachineCopy(const std::string& machine) {
+const Copy& MachineCopy(const std::string& machine) {
     auto it = Copies().find(machine);
     if (it != Copies().end()) return it->second;
     std::random_device random;
-    std::filesystem::path copy =
+    std::filesystem::path folder =
         std::filesystem::temp_directory_path() /
         ("hostlens-sweep-" + std::to_string(::getpid()) + "-" + std::to_string(random()) + "-" + machine);
-    std::filesystem::copy(SampleFolder() / machine, copy, std::filesystem::copy_options::recursive);
-    test::TestLogger::Install(copy / "drive_c", "Program Files (x86)/Orvix Security/Nuvex Agent");
-    return Copies().emplace(machine, copy).first->second;
+    std::filesystem::copy(SampleFolder() / machine, folder, std::filesystem::copy_options::recursive);
+    test::TestLogger::Install(folder / "drive_c", "Program Files (x86)/Orvix Security/Nuvex Agent");
+    std::string error;
+    auto image = sim::ReadMachineDirectory(folder, error);
+    return Copies().emplace(machine, Copy{folder, image}).first->second;
 }
 
 struct Fault {
@@ -57,7 +64,10 @@ struct Outcome {
 
 Outcome RunOnce(const Entry& entry, const std::optional<Fault>& fault) {
     Outcome outcome;
-    if (auto error = sim::LoadMachineDirectory(MachineCopy(entry.machine))) {
+    const Copy& copy = MachineCopy(entry.machine);
+    std::optional<std::string> error = "cannot be read";
+    if (copy.image) error = sim::ApplyMachineImage(*copy.image);
+    if (error) {
         outcome.exception = "the sample machine does not load: " + *error;
         return outcome;
     }
@@ -149,7 +159,7 @@ void SetSampleMachines(const std::string& folder) {
 
 void RemoveMachineCopies() {
     std::error_code ec;
-    for (const auto& [machine, copy] : Copies()) std::filesystem::remove_all(copy, ec);
+    for (const auto& [machine, copy] : Copies()) std::filesystem::remove_all(copy.folder, ec);
     Copies().clear();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,5 +20,14 @@ namespace hostlens::sim {
 // unterminated string". Then the machine is left empty, as ResetMachine() makes it:
 // a machine is never half loaded.
 std::optional<std::string> LoadMachineDirectory(const std::filesystem::path& dir);
+
+// The same in two halves, for a test that puts one machine in place many times:
+// every file read and checked once (null and `error` set when one is malformed), then
+// put onto the machine, as LoadMachineDirectory does, as often as needed. The files
+// are not read again: changes made to them afterwards are not seen.
+struct MachineImage;
+std::shared_ptr<const MachineImage> ReadMachineDirectory(const std::filesystem::path& dir,
+                                                         std::string& error);
+std::optional<std::string> ApplyMachineImage(const MachineImage& image);
 
 }  // namespace hostlens::sim

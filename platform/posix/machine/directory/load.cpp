@@ -193,28 +193,56 @@ std::optional<std::string> Apply(const fs::path& dir, const ParsedMachine& machi
     return std::nullopt;
 }
 
-std::optional<std::string> Load(const fs::path& dir) {
+std::optional<std::string> Read(const fs::path& dir, ParsedMachine& machine) {
     std::error_code ec;
     fs::file_status status = fs::status(dir, ec);
     if (!fs::exists(status)) return dir.string() + ": no such folder";
     if (!fs::is_directory(status)) return dir.string() + ": not a folder";
-    ParsedMachine machine;
     if (auto error = ParseFacts(dir, machine)) return error;
     if (auto error = ParseRegistry(dir, machine)) return error;
-    if (auto error = ParseWmi(dir, machine)) return error;
-    return Apply(dir, machine);
+    return ParseWmi(dir, machine);
+}
+
+// Runs `step`; an exception (out of memory, or a file system that fails under the
+// iterators) becomes a message about `dir`.
+template <class Step>
+std::optional<std::string> Guarded(const fs::path& dir, Step step) {
+    try {
+        return step();
+    } catch (const std::exception& e) {
+        return dir.string() + ": " + e.what();
+    }
 }
 
 }  // namespace
 
+struct MachineImage {
+    fs::path dir;
+    ParsedMachine machine;
+};
+
 std::optional<std::string> LoadMachineDirectory(const fs::path& dir) {
-    std::optional<std::string> error;
-    try {
-        error = Load(dir);
-    } catch (const std::exception& e) {
-        // Out of memory, or a file system that fails under the iterators.
-        error = dir.string() + ": " + e.what();
+    std::optional<std::string> error = Guarded(dir, [&]() -> std::optional<std::string> {
+        ParsedMachine machine;
+        if (auto error = Read(dir, machine)) return error;
+        return Apply(dir, machine);
+    });
+    if (error) ResetMachine();
+    return error;
+}
+
+std::shared_ptr<const MachineImage> ReadMachineDirectory(const fs::path& dir, std::string& error) {
+    auto image = std::make_shared<MachineImage>();
+    image->dir = dir;
+    if (auto failure = Guarded(dir, [&] { return Read(dir, image->machine); })) {
+        error = *failure;
+        return nullptr;
     }
+    return image;
+}
+
+std::optional<std::string> ApplyMachineImage(const MachineImage& image) {
+    std::optional<std::string> error = Guarded(image.dir, [&] { return Apply(image.dir, image.machine); });
     if (error) ResetMachine();
     return error;
 }
