@@ -28,6 +28,12 @@ public:
         Close();
         return &key_;
     }
+    // Hands the key to the caller, who closes it.
+    HKEY Release() {
+        HKEY key = key_;
+        key_ = nullptr;
+        return key;
+    }
     void Close() {
         if (key_ != nullptr) {
             RegCloseKey(key_);

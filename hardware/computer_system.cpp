@@ -2,7 +2,7 @@
 #include "frame/trace.h"
 #include "hardware/collectors.h"
 #include "hardware/field_table.h"
-#include "wmi/runtime_numbers.h"
+#include "frame/runtime_numbers.h"
 
 HL_TRACE_MODULE("hardware/computer_system")
 

@@ -39,6 +39,7 @@
 #include "posix/com/win32_wbem.h"
 #include "posix/time/win32_time.h"
 #include "posix/nls/win32_nls.h"
+#include "posix/sysinfo/win32_sysinfo.h"
 
 // Wide literal: u"..." is UTF-16 char16_t on Linux.
 #define W(text) u##text

@@ -1,6 +1,6 @@
 #include "wmi/cim_repair.h"
 
-#include "wmi/runtime_numbers.h"
+#include "frame/runtime_numbers.h"
 
 using hostlens::runtime::WideToDouble;
 using hostlens::runtime::WideToInt;

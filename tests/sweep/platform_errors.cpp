@@ -24,7 +24,7 @@ const std::vector<Family>& Families() {
         // Registry: a key the process may not read, a value or key that is gone, and a
         // buffer that turned out too small (the value grew between the size query and
         // the read).
-        {{"RegOpenKeyExW", "RegCreateKeyExW", "RegSetValueExW", "RegDeleteTreeW"},
+        {{"RegOpenKeyExW", "RegCreateKeyExW", "RegSetValueExW", "RegDeleteTreeW", "RegOpenCurrentUser"},
          {"registry", {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}}},
         {{"RegQueryValueExW", "RegEnumValueW", "RegEnumKeyExW", "RegQueryInfoKeyW"},
          {"registry reads", {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, ERROR_MORE_DATA}}},
@@ -68,6 +68,13 @@ const std::vector<Family>& Families() {
          {"time", {ERROR_INVALID_PARAMETER}}},
         // Power.
         {{"GetSystemPowerStatus"}, {"power", {ERROR_NOT_SUPPORTED}}},
+        // Version and system information: a version test the machine does not meet; an
+        // edition or WOW64 query refused; a metric that answers 0 (it sets no error).
+        // Building a condition mask and the (void) system information never fail.
+        {{"VerifyVersionInfoW"}, {"version", {ERROR_OLD_WIN_VERSION}}},
+        {{"VerSetConditionMask", "GetSystemInfo", "GetNativeSystemInfo"}, {"version", {}}},
+        {{"GetProductInfo", "GetSystemMetrics"}, {"system information", {ERROR_INVALID_PARAMETER}}},
+        {{"IsWow64Process2"}, {"system information", {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE}}},
     };
     return families;
 }
@@ -97,6 +104,8 @@ std::string_view ErrorName(std::uint32_t error) {
         {ERROR_NO_DATA, "ERROR_NO_DATA"},
         {ERROR_MORE_DATA, "ERROR_MORE_DATA"},
         {ERROR_NO_UNICODE_TRANSLATION, "ERROR_NO_UNICODE_TRANSLATION"},
+        {ERROR_BAD_ARGUMENTS, "ERROR_BAD_ARGUMENTS"},
+        {ERROR_OLD_WIN_VERSION, "ERROR_OLD_WIN_VERSION"},
         {ERROR_NOT_FOUND, "ERROR_NOT_FOUND"},
         {ERROR_INVALID_STATE, "ERROR_INVALID_STATE"},
         {E(E_UNEXPECTED), "E_UNEXPECTED"},

@@ -8,6 +8,9 @@
 #include <cstdio>
 
 #include "hostlens/Exports.h"
+#include "os/operating_system.h"
+#include "platform/posix/registry/registry_store.h"
+#include "software/registry_helpers.h"
 #include "sweep.h"
 
 namespace hostlens::sweep {
@@ -222,8 +225,66 @@ Entry System(const char* machine) {
             {}};
 }
 
+// --- Operating system and registry helpers ------------------------------------------
+
+// The shared record, filled by the first object of a live period: one fill per run.
+class OperatingSystemFill : public Operation {
+public:
+    std::uint32_t Run() override {
+        COperatingSystem operatingSystem;
+        OperatingSystemRecord record = operatingSystem.CopyRecord();
+        return record.IsWindows == 1 ? 0 : 1;
+    }
+};
+
+Entry OperatingSystem(const char* machine) {
+    // A failing version test may even make the machine fail the NT test.
+    return {machine,
+            "operating-system record",
+            [] { return std::make_unique<OperatingSystemFill>(); },
+            {0, 1},
+            {}};
+}
+
+// Every helper, on the machine's keys and on those of a user the thread impersonates.
+class RegistryHelpers : public Operation {
+public:
+    void Prepare() override {
+        sim::registry::SetThreadUser(u"S-1-5-21-2518416478-1846257393-4177326012-1001");
+    }
+    void Finish() override { sim::registry::SetThreadUser(u""); }
+    std::uint32_t Run() override {
+        const WCHAR* const kCurrentVersion = W("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+        std::uint32_t failures = 0;
+        WString text;
+        failures += !ReadRegistryString(HKEY_LOCAL_MACHINE, kCurrentVersion, W("ProductName"), text, true);
+        DWORD number = 0;
+        failures += !ReadRegistryDword(HKEY_LOCAL_MACHINE, kCurrentVersion, W("UBR"), &number, true);
+        std::unique_ptr<WCHAR[]> names;
+        failures +=
+            GetSubKeyNames(HKEY_LOCAL_MACHINE, W("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
+                           names, true) != 0;
+        failures += GetSubKeyNames(HKEY_CURRENT_USER, W("Software\\Microsoft\\Windows\\CurrentVersion"),
+                                   names, false) != 0;
+        SYSTEMTIME written{};
+        failures += !GetKeyLastWriteTime(HKEY_LOCAL_MACHINE, kCurrentVersion, written, true);
+        HKEY key = OpenRegistryKey(HKEY_CURRENT_USER, W("Environment"), false);
+        failures += key == nullptr;
+        CloseRegistryKey(key);
+        return failures;
+    }
+};
+
+Entry Helpers(const char* machine) {
+    // Each helper that fails counts one.
+    return {machine, "registry helpers", [] { return std::make_unique<RegistryHelpers>(); }, {0, 1, 2}, {}};
+}
+
 std::vector<Entry> Entries() {
     return {
+        OperatingSystem("win11-workstation"),
+        OperatingSystem("server2019"),
+        Helpers("win11-workstation"),
         Battery("win11-workstation"),
         Battery("server2019"),
         Wmi("win11-workstation", "WMI Query (named properties)", "ROOT\\CIMV2", true,

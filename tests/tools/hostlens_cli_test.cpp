@@ -120,6 +120,10 @@ std::set<std::string> Members(const json& object) {
 void ExpectServiceMember(const std::string& command, const json& member) {
     SCOPED_TRACE(command + ": " + member.dump());
     ASSERT_TRUE(member.is_object());
+    if (command == "os") {
+        EXPECT_EQ(Members(member), std::set<std::string>{"OperatingSystemRecord"}) << "no result";
+        return;
+    }
     ASSERT_TRUE(member.contains("result"));
     if (command == "updates") {
         ASSERT_TRUE(member.at("result").is_boolean());
@@ -220,7 +224,9 @@ TEST_F(HostlensCliTest, CommandsPrintOneJsonObjectWithAMemberPerServiceCalled) {
         {{"battery", "--pretty"}, {}, {"battery"}},
         {{"inventory"},
          {},
-         {"battery", "hardware", "software", "system", "proxy", "ad", "exchange", "location", "updates"}},
+         {"os", "battery", "hardware", "software", "system", "proxy", "ad", "exchange", "location",
+          "updates"}},
+        {{"os"}, {}, {"os"}},
         {{"hardware"}, {}, {"hardware"}},
         {{"software"}, {}, {"software"}},
         {{"system"}, {}, {"system"}},
@@ -312,6 +318,43 @@ TEST_F(HostlensCliTest, SampleMachinesGiveTheExpectedHardwareAndStartTime) {
                     std::string::npos,
                 std::string(command) == "hardware" && std::string(machine) != "win11-workstation");
         }
+    }
+}
+
+// The record of each sample machine, as the tables give it for the machine's facts:
+// Windows 11 Pro 23H2 on x64 (the registry still names it Windows 10), and Windows
+// Server 2019 Standard with the Desktop Experience.
+TEST_F(HostlensCliTest, OsPrintsTheRecordOfEachSampleMachine) {
+    const json windows11 = {{"VersionCode", 14},
+                            {"EditionCode", 150},
+                            {"Architecture", 2},
+                            {"IsWindows", 1},
+                            {"IsServer", false},
+                            {"IsPersonal", false},
+                            {"IsStarter", false},
+                            {"IsMediaCenter", false},
+                            {"IsTabletPC", false},
+                            {"IsServerCore", false},
+                            {"ServicePackMajor", 0},
+                            {"ReleaseId", 0},
+                            {"DisplayVersion", "23H2"},
+                            {"ProductName", "Windows 11 Pro"},
+                            {"FullName", "Windows 11 Pro 64 bits Version 23H2"}};
+    json server2019 = windows11;
+    server2019.update({{"VersionCode", 13},
+                       {"EditionCode", 112},
+                       {"IsServer", true},
+                       {"ReleaseId", 1809},
+                       {"DisplayVersion", ""},
+                       {"ProductName", "Windows Server 2019 Standard"},
+                       {"FullName", "Windows Server 2019 Standard 64 bits Version 1809"}});
+    for (const auto& [machine, record] :
+         {std::pair{"win11-workstation", windows11}, {"server2019", server2019}}) {
+        SCOPED_TRACE(machine);
+        Outcome outcome = Run({"--machine", std::string(HOSTLENS_SAMPLE_MACHINES) + "/" + machine, "os"});
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(json::parse(outcome.out, nullptr, false),
+                  (json{{"os", {{"OperatingSystemRecord", record}}}}));
     }
 }
 

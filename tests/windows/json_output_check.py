@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Runs a program and checks what it prints: exit status 0, and standard output one
 JSON object (strictly: nothing before or after it) with the given members, each itself
-an object holding a "result", and the given texts in them.
+an object holding a "result", the given texts in them, and the given record members,
+each an object holding just the named record.
 
-    json_output_check.py --members a,b,c [--text MEMBER.FIELD=TEXT]... -- PROGRAM [ARGUMENTS...]
+    json_output_check.py --members a,b,c [--text MEMBER.FIELD=TEXT]... [--record MEMBER=TYPE]... -- PROGRAM [ARGUMENTS...]
 """
 import argparse
 import json
@@ -16,6 +17,8 @@ def main():
     parser.add_argument("--members", default="", help="comma-separated members the object must have")
     parser.add_argument("--text", action="append", default=[], metavar="MEMBER.FIELD=TEXT",
                         help="a text that a member's field must hold")
+    parser.add_argument("--record", action="append", default=[], metavar="MEMBER=TYPE",
+                        help="a member that holds one record and no result")
     parser.add_argument("--timeout", type=float, default=120)
     parser.add_argument("command", nargs=argparse.REMAINDER)
     options = parser.parse_args()
@@ -49,6 +52,11 @@ def main():
         found = value.get(field) if isinstance(value, dict) else None
         if found != text:
             failures.append(f"{path} is {found!r}, not {text!r}")
+    for record in options.record:
+        member, _, type_name = record.partition("=")
+        value = document.get(member)
+        if not isinstance(value, dict) or list(value) != [type_name] or not isinstance(value[type_name], dict):
+            failures.append(f"member {member!r} does not hold just a {type_name}: {value!r}")
     for failure in failures:
         print(failure)
     if not failures:

@@ -1,6 +1,8 @@
 #include "tools/hostlens/commands.h"
 
+#include "os/operating_system.h"
 #include "tools/hostlens/result_names.h"
+
 #include "tools/hostlens/text.h"
 #include "tools/hostlens/variant_json.h"
 
@@ -53,6 +55,11 @@ Json Member(DWORD result, const char* typeName, const Record& record) {
 }
 
 }  // namespace
+
+Json OperatingSystem(const ServiceExports& /*exports*/) {
+    COperatingSystem operatingSystem;
+    return Json{{"OperatingSystemRecord", operatingSystem.CopyRecord()}};
+}
 
 Json Battery(const ServiceExports& exports) {
     Service<IBattery> battery(exports.GetIBattery(), exports.FreeIBattery);
@@ -162,7 +169,8 @@ Json Wmi(const ServiceExports& exports, const std::string& wmiNamespace, const s
 }
 
 std::vector<NamedCommand> Inventory() {
-    return {{"battery", Battery},
+    return {{"os", OperatingSystem},
+            {"battery", Battery},
             {"hardware", Hardware},
             {"software", Software},
             {"system", System},

@@ -12,6 +12,10 @@
 
 namespace hostlens::cli {
 
+// The operating-system record that the services share. The library does not export
+// it, so the command line computes it itself (linked in), on the same machine; the
+// fill reports nothing, so the member holds the record alone.
+Json OperatingSystem(const ServiceExports& exports);
 Json Battery(const ServiceExports& exports);
 Json Hardware(const ServiceExports& exports);
 Json Software(const ServiceExports& exports);
@@ -34,8 +38,8 @@ struct NamedCommand {
     std::function<Json(const ServiceExports&)> run;
 };
 
-// Every service that reads the machine, in turn; it changes nothing, so Automatic
-// Updates only reads the notification level.
+// The operating-system record, then every service that reads the machine, in turn; it
+// changes nothing, so Automatic Updates only reads the notification level.
 std::vector<NamedCommand> Inventory();
 
 }  // namespace hostlens::cli

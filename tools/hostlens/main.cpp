@@ -117,8 +117,11 @@ void DefineCommandLine(CLI::App& app, Options& options) {
             return TraceSetting(text) ? std::string() : "expected LEVEL[,FLAGS], such as 4 or 5,0x3";
         });
 
-    app.add_subcommand("inventory", "Every service in turn (Automatic Updates: the level only)")
+    app.add_subcommand("inventory",
+                       "The operating system, then every service in turn (Automatic Updates: the level only)")
         ->callback([&options] { options.commands = Inventory(); });
+    AddServiceCommand(app, options, "os", "Operating-system version, edition and architecture",
+                      OperatingSystem);
     AddServiceCommand(app, options, "battery", "Power source and battery state", Battery);
     AddServiceCommand(app, options, "hardware", "Hardware inventory", Hardware);
     AddServiceCommand(app, options, "software", "Installed programs, patches and updates", Software);

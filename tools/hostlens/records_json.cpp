@@ -241,3 +241,21 @@ void to_json(Json& json, const LocationInfo& info) {
 }
 
 }  // namespace Hostlens
+
+void to_json(Json& json, const OperatingSystemRecord& record) {
+    json = Json{{"VersionCode", record.VersionCode},
+                {"EditionCode", record.EditionCode},
+                {"Architecture", record.Architecture},
+                {"IsWindows", record.IsWindows},
+                {"IsServer", record.IsServer},
+                {"IsPersonal", record.IsPersonal},
+                {"IsStarter", record.IsStarter},
+                {"IsMediaCenter", record.IsMediaCenter},
+                {"IsTabletPC", record.IsTabletPC},
+                {"IsServerCore", record.IsServerCore},
+                {"ServicePackMajor", record.ServicePackMajor},
+                {"ReleaseId", record.ReleaseId},
+                {"DisplayVersion", Text(record.DisplayVersion)},
+                {"ProductName", Text(record.ProductName)},
+                {"FullName", Text(record.FullName)}};
+}

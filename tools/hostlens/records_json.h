@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hostlens/Exports.h"
+#include "os/operating_system.h"
 
 namespace hostlens::cli {
 // Members keep the order of the record's fields.
@@ -33,6 +34,7 @@ void to_json(hostlens::cli::Json& json, const SoftwareEntry& entry);
 void to_json(hostlens::cli::Json& json, const ProxySettings& settings);
 void to_json(hostlens::cli::Json& json, const ActiveDirectoryInfo& info);
 void to_json(hostlens::cli::Json& json, const ExchangeInfo& info);
+void to_json(hostlens::cli::Json& json, const OperatingSystemRecord& record);
 
 namespace Hostlens {
 void to_json(hostlens::cli::Json& json, const LocationInfo& info);

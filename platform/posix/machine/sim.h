@@ -29,9 +29,10 @@ struct ComputerNameFacts {
     std::u16string physicalDnsFullyQualified = u"HOSTLENS-PC";
 };
 
-// The Windows edition and version: GetVersionExW (OSVERSIONINFOEXW), RtlGetVersion,
-// GetProductInfo, GetSystemMetrics, GetComputerNameExW. By default Windows 10 Pro 22H2.
+// The Windows edition and version: VerifyVersionInfoW, GetProductInfo, GetSystemMetrics,
+// GetComputerNameExW. By default Windows 10 Pro 22H2.
 struct OsFacts {
+    std::uint32_t platformId = 2;  // VER_PLATFORM_WIN32_NT; 1 is Windows 9x
     std::uint32_t major = 10;
     std::uint32_t minor = 0;
     std::uint32_t build = 19045;
@@ -42,15 +43,27 @@ struct OsFacts {
     std::uint32_t productInfo = 0x30;  // PRODUCT_PROFESSIONAL
     std::u16string csdVersion;         // "Service Pack 1"; empty without a service pack
     // GetSystemMetrics values this machine sets (SM_* index -> value); an index not
-    // listed answers the layer's default.
+    // listed answers 0.
     std::map<int, int> systemMetrics;
     ComputerNameFacts computerNames;
 };
+
+// Processors as Windows names them (GetNativeSystemInfo, IsWow64Process2).
+enum class Processor { X86, X64, Arm64, Ia64, Arm };
 
 // Operating-system facts that the emulated API reports.
 struct Facts {
     bool native64 = true;    // a 64-bit Windows ...
     bool process64 = false;  // ... running this process as 32-bit code (WOW64)
+    // Which processor a 32-bit Windows runs on (x86, or 32-bit ARM for Windows RT) and
+    // a 64-bit one (x64, ARM64 or Itanium), and which code a 64-bit process is: x64
+    // (on x64, or emulated on ARM64), ARM64 or Itanium code. A 32-bit process is x86
+    // code, but on 32-bit ARM Windows, where it is ARM code.
+    Processor native32Processor = Processor::X86;
+    Processor native64Processor = Processor::X64;
+    Processor process64Processor = Processor::X64;
+    // An ARM64 Windows that also runs x64 code (Windows 11 on ARM does).
+    bool x64Emulation = false;
     // The clock in 100-nanosecond intervals since 1601-01-01 UTC (a FILETIME value),
     // frozen there; 0 follows the host's clock.
     std::uint64_t clock = 0;
@@ -64,6 +77,14 @@ struct Facts {
     SYSTEM_POWER_STATUS powerStatus{1, 128, 255, 0, 0xFFFFFFFF, 0xFFFFFFFF};
     OsFacts os;
 };
+
+inline Processor NativeProcessor(const Facts& facts) {
+    return facts.native64 ? facts.native64Processor : facts.native32Processor;
+}
+inline Processor ProcessProcessor(const Facts& facts) {
+    if (facts.process64) return facts.process64Processor;
+    return facts.native64 ? Processor::X86 : facts.native32Processor;
+}
 
 // Throws away the whole machine (registry, faults, facts, trace controller) and
 // starts a new one whose drive C: is `driveC` (may be empty: no drive).

@@ -29,6 +29,7 @@
 
 #include "platform/posix/machine/machine.h"
 #include "platform/posix/modules/entry_point.h"
+#include "platform/posix/modules/system_exports.h"
 #include "platform/posix/win32_base.h"
 #include "platform/posix/modules/win32_module.h"
 
@@ -435,6 +436,7 @@ HOSTLENS_WIN32_API FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName
             std::lock_guard lock(S().mutex);
             hidden = S().hidden.count({kBuiltins[*builtin].name, procName}) != 0;
         }
+        hidden = hidden || detail::IsExportOfLaterWindows(MachineFacts().os, procName);
         if (!hidden && ThisLibrary().library)
             found = FindExport(ThisLibrary().library, ThisLibrary().base, procName);
     } else {

@@ -90,11 +90,26 @@ struct Origin {
     DWORD access = 0;
 };
 
+// HKEY_CURRENT_USER stands for the hive of the user of the thread that first used it
+// in the process, for every thread from then on, also for one that impersonates
+// another user: Windows caches the key for the process (RegOpenCurrentUser follows
+// the thread). A machine reset forgets it; closing the predefined key, which empties
+// Windows' cache, changes nothing here. Guarded by the registry's lock.
+tree::Base CurrentUserBase(tree::State& state) {
+    static std::uint64_t cachedGeneration = ~std::uint64_t{0};
+    static std::u16string cachedHive;
+    if (cachedGeneration != state.generation.load()) {
+        cachedHive = tree::RootBase(state, tree::Root::CurrentUser).prefix.front();
+        cachedGeneration = state.generation.load();
+    }
+    return tree::Base{state.users, {cachedHive}};
+}
+
 Origin OriginOf(tree::State& state, HKEY key) {
     Origin origin;
     tree::Root root;
     if (Predefined(key, &root)) {
-        origin.base = tree::RootBase(state, root);
+        origin.base = root == tree::Root::CurrentUser ? CurrentUserBase(state) : tree::RootBase(state, root);
         origin.access = KEY_ALL_ACCESS;
         return origin;
     }
@@ -205,6 +220,25 @@ HOSTLENS_WIN32_API LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD 
     if (origin.status != ERROR_SUCCESS) return origin.status;
     View view;
     tree::Walk walk = Follow(state, origin, sub, desired, false, view);
+    if (walk.status != ERROR_SUCCESS) return walk.status;
+    *result = NewHandle(state, std::move(walk.node), view, GrantedAccess(desired));
+    return ERROR_SUCCESS;
+}
+
+HOSTLENS_WIN32_API LSTATUS WINAPI RegOpenCurrentUser(DWORD desired, PHKEY result) {
+    if (auto fault = detail::Fault("RegOpenCurrentUser")) {
+        if (result) *result = nullptr;
+        return static_cast<LSTATUS>(*fault);
+    }
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+
+    auto [lock, state] = tree::Lock();
+    // The thread's user now (HKEY_USERS\.DEFAULT when that user's hive is not loaded).
+    tree::Base base = tree::RootBase(state, tree::Root::CurrentUser);
+    std::vector<std::u16string_view> path(base.prefix.begin(), base.prefix.end());
+    View view = tree::ViewFor(desired, nullptr);
+    tree::Walk walk = tree::Follow(state, base.start, path, view, false);
     if (walk.status != ERROR_SUCCESS) return walk.status;
     *result = NewHandle(state, std::move(walk.node), view, GrantedAccess(desired));
     return ERROR_SUCCESS;

@@ -5,9 +5,11 @@
 // Model:
 // - Roots: HKEY_LOCAL_MACHINE and HKEY_USERS are stored trees. HKEY_CLASSES_ROOT is
 //   an alias of HKEY_LOCAL_MACHINE\SOFTWARE\Classes (the per-user merge with
-//   HKEY_CURRENT_USER\Software\Classes is not modelled). HKEY_CURRENT_USER is
-//   HKEY_USERS\<SID> of the calling thread's user; when that user's hive is not
-//   loaded it is HKEY_USERS\.DEFAULT, as on Windows.
+//   HKEY_CURRENT_USER\Software\Classes is not modelled). HKEY_CURRENT_USER in the
+//   paths here is HKEY_USERS\<SID> of the calling thread's user, as RegOpenCurrentUser
+//   opens it; when that user's hive is not loaded it is HKEY_USERS\.DEFAULT, as on
+//   Windows. The Win32 calls' predefined HKEY_CURRENT_USER keeps the hive of the
+//   first thread that used it, as Windows caches it for the process (registry.cpp).
 // - Names of keys and values compare without case, as Windows compares them (each
 //   UTF-16 code unit upper-cased by its table, nls/upcase.h), and keep the case they
 //   were created with. Subkeys are kept (and enumerated) sorted by name without case, as
@@ -93,7 +95,7 @@ std::optional<FILETIME> LastWriteTime(std::u16string_view path, View view = View
 // before its clock starts.
 void SetEveryLastWriteTime(FILETIME time);
 
-// The user behind HKEY_CURRENT_USER for the calling thread: a SID string
+// The calling thread's user (the one it impersonates): a SID string
 // ("S-1-5-21-..."); empty restores the default, the process's user LocalSystem
 // ("S-1-5-18"). Every thread starts (and restarts after a machine reset) as the default.
 void SetThreadUser(std::u16string_view sid);

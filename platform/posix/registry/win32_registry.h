@@ -56,6 +56,10 @@
 
 HOSTLENS_WIN32_API LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, DWORD desired,
                                                 PHKEY result);
+// The hive of the calling thread's user (impersonation included), HKEY_USERS\.DEFAULT
+// when that user's hive is not loaded; the predefined HKEY_CURRENT_USER instead stays
+// the hive of the user who first used it in the process.
+HOSTLENS_WIN32_API LSTATUS WINAPI RegOpenCurrentUser(DWORD desired, PHKEY result);
 HOSTLENS_WIN32_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved,
                                                    LPDWORD type, LPBYTE data, LPDWORD dataSize);
 HOSTLENS_WIN32_API LSTATUS WINAPI RegCloseKey(HKEY key);

@@ -499,9 +499,10 @@ TEST(Iso8601, ReadsUtcAndOffsetTimesAndRejectsTheRest) {
 
 TEST(MachineJson, ReadsEveryFact) {
     const std::string text = R"({
-        "os": {"major": 6, "minor": 1, "build": 7601, "servicePackMajor": 1, "servicePackMinor": 0,
-               "productType": 3, "suiteMask": 274, "productInfo": 7, "csdVersion": "Service Pack 1"},
-        "architecture": {"native": "x64", "process": "x86"},
+        "os": {"platformId": 2, "major": 6, "minor": 1, "build": 7601, "servicePackMajor": 1,
+               "servicePackMinor": 0, "productType": 3, "suiteMask": 274, "productInfo": 7,
+               "csdVersion": "Service Pack 1"},
+        "architecture": {"native": "arm64", "process": "x64", "x64Emulation": true},
         "systemMetrics": {"SM_SERVERR2": 1, "SM_CXSCREEN": 1920, "4096": -1},
         "ansiCodePage": 1252,
         "computerNames": {"netbios": "HOST01", "dnsHostname": "host01", "dnsDomain": "corp.example",
@@ -518,6 +519,7 @@ TEST(MachineJson, ReadsEveryFact) {
     ASSERT_TRUE(result.ok()) << result.error->Message();
     const MachineDescription& m = result.value;
     ASSERT_TRUE(m.os.has_value());
+    EXPECT_EQ(m.os->platformId, 2u);
     EXPECT_EQ(m.os->major, 6u);
     EXPECT_EQ(m.os->minor, 1u);
     EXPECT_EQ(m.os->build, 7601u);
@@ -527,8 +529,9 @@ TEST(MachineJson, ReadsEveryFact) {
     EXPECT_EQ(m.os->suiteMask, 274);
     EXPECT_EQ(m.os->productInfo, 7u);
     EXPECT_EQ(m.os->csdVersion, u"Service Pack 1");
-    EXPECT_EQ(m.architecture->native, Architecture::X64);
-    EXPECT_EQ(m.architecture->process, Architecture::X86);
+    EXPECT_EQ(m.architecture->native, Architecture::Arm64);
+    EXPECT_EQ(m.architecture->process, Architecture::X64);
+    EXPECT_EQ(m.architecture->x64Emulation, true);
     EXPECT_EQ(m.systemMetrics, (std::map<int, int>{{0, 1920}, {89, 1}, {4096, -1}}));
     EXPECT_EQ(m.ansiCodePage, 1252u);
     EXPECT_EQ(m.computerNames->netbios, u"HOST01");
@@ -608,16 +611,26 @@ TEST(MachineJson, RejectsUnknownMembersWrongTypesAndValuesOutOfRange) {
              std::string(38, 'x') + "...\""},
         {"{\"os\": {\"csdVersion\": \"" + std::string(128, 'x') + "\"}}",
          "machine.json: /os/csdVersion: longer than 127 characters"},
-        {R"({"architecture": {"native": "ia64"}})",
-         "machine.json: /architecture/native: expected \"x86\", \"x64\" or \"arm64\", got the string "
-         "\"ia64\""},
-        {R"({"architecture": {"process": "arm64"}})",
-         "machine.json: /architecture/process: expected \"x86\" or \"x64\", got the string \"arm64\""},
+        {R"({"os": {"platformId": 3}})",
+         "machine.json: /os/platformId: out of range: expected an integer from 0 to 2, got the number 3"},
         {R"({"architecture": {"native": "X64"}})",
-         "machine.json: /architecture/native: expected \"x86\", \"x64\" or \"arm64\", got the string "
-         "\"X64\""},
+         "machine.json: /architecture/native: expected \"x86\", \"x64\", \"arm64\", \"ia64\" or \"arm\", got "
+         "the string \"X64\""},
+        {R"({"architecture": {"native": "arm", "process": "x86"}})",
+         "machine.json: /architecture/process: an x86 process cannot run on an arm machine"},
         {R"({"architecture": {"native": "x86", "process": "x64"}})",
-         "machine.json: /architecture/process: an x64 process needs a 64-bit machine (native is x86)"},
+         "machine.json: /architecture/process: an x64 process cannot run on an x86 machine"},
+        {R"({"architecture": {"process": "arm64"}})",
+         "machine.json: /architecture/process: an arm64 process cannot run on an x64 machine"},
+        {R"({"architecture": {"native": "arm64", "process": "ia64"}})",
+         "machine.json: /architecture/process: an ia64 process cannot run on an arm64 machine"},
+        {R"({"architecture": {"native": "arm64", "process": "x64"}})",
+         "machine.json: /architecture/process: an x64 process on ARM64 needs \"x64Emulation\": true"},
+        {R"({"architecture": {"native": "ia64", "x64Emulation": true}})",
+         "machine.json: /architecture/x64Emulation: x64 emulation needs an ARM64 machine (native is not "
+         "arm64)"},
+        {R"({"architecture": {"native": "arm64", "x64Emulation": 1}})",
+         "machine.json: /architecture/x64Emulation: expected true or false, got the number 1"},
         {R"({"systemMetrics": {"SM_FOO": 1}})",
          "machine.json: /systemMetrics/SM_FOO: unknown system metric; expected an SM_* name or a decimal "
          "index"},

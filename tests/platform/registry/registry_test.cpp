@@ -223,42 +223,68 @@ TEST_F(RegistryTest, HandlesKeepTheViewTheyWereOpenedIn) {
     }
 }
 
-TEST_F(RegistryTest, CurrentUserFollowsTheThreadsUser) {
-    ASSERT_TRUE(reg::SetValue(u"HKU\\S-1-5-18\\Software\\App", u"Who", REG_DWORD, Dword(18)));
-    ASSERT_TRUE(reg::SetValue(u"HKU\\S-1-5-21-1\\Software\\App", u"Who", REG_DWORD, Dword(21)));
-    ASSERT_TRUE(reg::SetValue(u"HKU\\.DEFAULT\\Software\\App", u"Who", REG_DWORD, Dword(0)));
+// RegOpenCurrentUser opens the hive of the thread's user (impersonation included); the
+// predefined HKEY_CURRENT_USER stays the hive of the first thread that used it, as
+// Windows caches it for the process.
+TEST_F(RegistryTest, OnlyRegOpenCurrentUserFollowsTheThreadsUser) {
+    auto setUp = [] {
+        ASSERT_TRUE(reg::SetValue(u"HKU\\S-1-5-18\\Software\\App", u"Who", REG_DWORD, Dword(18)));
+        ASSERT_TRUE(reg::SetValue(u"HKU\\S-1-5-21-1\\Software\\App", u"Who", REG_DWORD, Dword(21)));
+        ASSERT_TRUE(reg::SetValue(u"HKU\\.DEFAULT\\Software\\App", u"Who", REG_DWORD, Dword(0)));
+    };
+    auto threadsUser = [] {
+        HKEY user = nullptr;
+        EXPECT_EQ(RegOpenCurrentUser(KEY_READ, &user), ERROR_SUCCESS);
+        Read read = ReadDword(user, W("Software\\App"), W("Who"));
+        RegCloseKey(user);
+        return read.value;
+    };
+    auto predefined = [] { return ReadDword(HKEY_CURRENT_USER, W("Software\\App"), W("Who")).value; };
     struct Case {
-        const char16_t* sid;
-        std::u16string user;
-        DWORD who;
+        const char16_t* firstUser;  // the user of the thread that uses HKEY_CURRENT_USER first
+        DWORD cached;
     };
-    const Case cases[] = {
-        {u"", u"S-1-5-18", 18},
-        {u"S-1-5-21-1", u"S-1-5-21-1", 21},
-        {u"S-1-5-21-999", u"S-1-5-21-999", 0},  // no hive loaded: .DEFAULT
-        {u"S-1-5-18", u"S-1-5-18", 18},
-    };
+    const Case cases[] = {{u"", 18}, {u"S-1-5-21-1", 21}, {u"S-1-5-21-999", 0}};  // no hive: .DEFAULT
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.user));
-        reg::SetThreadUser(c.sid);
-        EXPECT_EQ(reg::ThreadUser(), c.user);
-        Read read = ReadDword(HKEY_CURRENT_USER, W("Software\\App"), W("Who"));
-        EXPECT_EQ(read.status, ERROR_SUCCESS);
-        EXPECT_EQ(read.value, c.who);
+        SCOPED_TRACE(Utf8(c.firstUser));
+        sim::ResetMachine();
+        setUp();
+        reg::SetThreadUser(c.firstUser);
+        EXPECT_EQ(predefined(), c.cached);
+        struct Later {
+            const char16_t* sid;
+            std::u16string user;
+            DWORD who;
+        };
+        const Later later[] = {{u"", u"S-1-5-18", 18},
+                               {u"S-1-5-21-1", u"S-1-5-21-1", 21},
+                               {u"S-1-5-21-999", u"S-1-5-21-999", 0}};
+        for (const Later& l : later) {
+            reg::SetThreadUser(l.sid);
+            EXPECT_EQ(reg::ThreadUser(), l.user);
+            EXPECT_EQ(threadsUser(), l.who);
+            EXPECT_EQ(predefined(), c.cached);
+        }
+        // Other threads keep their own user, and the process's HKEY_CURRENT_USER.
+        reg::SetThreadUser(u"S-1-5-21-1");
+        DWORD other = 99;
+        DWORD otherPredefined = 99;
+        std::thread([&] {
+            other = threadsUser();
+            otherPredefined = predefined();
+        }).join();
+        EXPECT_EQ(other, 18u);
+        EXPECT_EQ(otherPredefined, c.cached);
     }
-
-    // Other threads keep their own user.
-    reg::SetThreadUser(u"S-1-5-21-1");
-    Read other;
-    std::thread([&] { other = ReadDword(HKEY_CURRENT_USER, W("Software\\App"), W("Who")); }).join();
-    EXPECT_EQ(other.value, 18u);
 
     // A handle stays on the key it was opened on when the thread's user changes.
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, W("Software\\App"), 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenCurrentUser(KEY_READ, &key), ERROR_SUCCESS);
     reg::SetThreadUser(u"S-1-5-18");
-    EXPECT_EQ(ReadDword(key, nullptr, W("Who")).value, 21u);
+    EXPECT_EQ(ReadDword(key, nullptr, W("Who")).value, 0u);
+    EXPECT_EQ(ReadDword(key, W("Software\\App"), W("Who")).value, 21u);
     RegCloseKey(key);
+    EXPECT_EQ(RegOpenCurrentUser(KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
 
     // A new machine starts every thread as the process's user.
     reg::SetThreadUser(u"S-1-5-21-1");
@@ -283,6 +309,16 @@ TEST_F(RegistryTest, EveryCallFailsOnDemand) {
          [&] {
              HKEY key = app;
              LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, W("Software\\App"), 0, KEY_READ, &key);
+             if (status == ERROR_SUCCESS)
+                 RegCloseKey(key);
+             else
+                 EXPECT_EQ(key, nullptr);
+             return status;
+         }},
+        {"RegOpenCurrentUser", ERROR_ACCESS_DENIED,
+         [&] {
+             HKEY key = app;
+             LSTATUS status = RegOpenCurrentUser(KEY_READ, &key);
              if (status == ERROR_SUCCESS)
                  RegCloseKey(key);
              else
@@ -611,31 +647,35 @@ TEST_F(RegistryTest, PathsAndBuffersAtTheEdges) {
 
 TEST_F(RegistryTest, ConcurrentCallersSeeAConsistentRegistry) {
     ASSERT_TRUE(reg::CreateKey(u"HKU\\S-1-5-21-7\\Software"));
+    ASSERT_TRUE(reg::CreateKey(u"HKU\\S-1-5-18\\Software"));
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &failures] {
             if (t % 2) reg::SetThreadUser(u"S-1-5-21-7");
+            HKEY user = nullptr;
+            if (RegOpenCurrentUser(KEY_ALL_ACCESS, &user) != ERROR_SUCCESS) ++failures;
             std::u16string path = u"Software\\Worker" + std::u16string(1, char16_t(u'0' + t));
             std::vector<std::uint8_t> bytes = Dword(static_cast<DWORD>(t));
             for (int i = 0; i < 200; ++i) {
                 HKEY key = nullptr;
-                if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                    &key, nullptr) != ERROR_SUCCESS)
+                if (RegCreateKeyExW(user, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                    nullptr) != ERROR_SUCCESS)
                     ++failures;
                 RegSetValueExW(key, W("V"), 0, REG_DWORD, bytes.data(), 4);
                 if (ReadDword(key, nullptr, W("V")).value != static_cast<DWORD>(t)) ++failures;
                 DWORD subkeys = 0;
                 HKEY software = nullptr;
-                RegOpenKeyExW(HKEY_CURRENT_USER, W("Software"), 0, KEY_READ, &software);
+                RegOpenKeyExW(user, W("Software"), 0, KEY_READ, &software);
                 RegQueryInfoKeyW(software, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr, nullptr);
                 RegCloseKey(software);
-                if (RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()) != ERROR_SUCCESS) ++failures;
+                if (RegDeleteTreeW(user, path.c_str()) != ERROR_SUCCESS) ++failures;
                 if (RegQueryValueExW(key, W("V"), nullptr, nullptr, nullptr, nullptr) != ERROR_KEY_DELETED)
                     ++failures;
                 RegCloseKey(key);
             }
+            RegCloseKey(user);
         });
     }
     for (auto& thread : threads) thread.join();

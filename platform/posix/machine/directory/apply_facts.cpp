@@ -35,6 +35,7 @@ void ApplyComputerNames(const ComputerNames& given, ComputerNameFacts& names) {
 }
 
 void ApplyOs(const machinedir::OsFacts& given, sim::OsFacts& os) {
+    os.platformId = given.platformId.value_or(os.platformId);
     os.major = given.major.value_or(os.major);
     os.minor = given.minor.value_or(os.minor);
     os.build = given.build.value_or(os.build);
@@ -55,15 +56,42 @@ void ApplyPower(const PowerStatus& given, SYSTEM_POWER_STATUS& power) {
     power.BatteryFullLifeTime = given.batteryFullLifeTime.value_or(power.BatteryFullLifeTime);
 }
 
+Processor ProcessorOf(Architecture architecture) {
+    switch (architecture) {
+        case Architecture::X86:
+            return Processor::X86;
+        case Architecture::X64:
+            return Processor::X64;
+        case Architecture::Arm64:
+            return Processor::Arm64;
+        case Architecture::Ia64:
+            return Processor::Ia64;
+        case Architecture::Arm:
+            return Processor::Arm;
+    }
+    return Processor::X64;
+}
+
+void ApplyArchitecture(const ArchitectureFacts& given, Facts& facts) {
+    auto is32Bit = [](Architecture architecture) {
+        return architecture == Architecture::X86 || architecture == Architecture::Arm;
+    };
+    if (given.native) {
+        facts.native64 = !is32Bit(*given.native);
+        (facts.native64 ? facts.native64Processor : facts.native32Processor) = ProcessorOf(*given.native);
+    }
+    if (given.process) {
+        facts.process64 = !is32Bit(*given.process);
+        if (facts.process64) facts.process64Processor = ProcessorOf(*given.process);
+    }
+    facts.x64Emulation = given.x64Emulation.value_or(facts.x64Emulation);
+}
+
 }  // namespace
 
 void ApplyFacts(const MachineDescription& description, Facts& facts) {
     if (description.os) ApplyOs(*description.os, facts.os);
-    if (description.architecture) {
-        const ArchitectureFacts& arch = *description.architecture;
-        if (arch.native) facts.native64 = *arch.native != Architecture::X86;
-        if (arch.process) facts.process64 = *arch.process != Architecture::X86;
-    }
+    if (description.architecture) ApplyArchitecture(*description.architecture, facts);
     for (const auto& [index, value] : description.systemMetrics) facts.os.systemMetrics[index] = value;
     if (description.ansiCodePage) facts.ansiCodePage = *description.ansiCodePage;
     if (description.computerNames) ApplyComputerNames(*description.computerNames, facts.os.computerNames);

@@ -78,21 +78,33 @@ Member<S> Text(std::string_view name, std::optional<std::u16string> S::*field, s
 }
 
 template <class S>
-Member<S> Arch(std::string_view name, std::optional<Architecture> S::*field, bool allowArm64) {
+Member<S> Arch(std::string_view name, std::optional<Architecture> S::*field) {
     return {name, [=](const Value& v, const std::string& p, Errors& e, S& s) {
-                std::string_view expected =
-                    allowArm64 ? "\"x86\", \"x64\" or \"arm64\"" : "\"x86\" or \"x64\"";
-                if (!v.is_string()) return e.Expected(p, expected, v);
+                constexpr std::string_view kExpected = "\"x86\", \"x64\", \"arm64\", \"ia64\" or \"arm\"";
+                if (!v.is_string()) return e.Expected(p, kExpected, v);
                 const std::string& text = v.get_ref<const std::string&>();
                 if (text == "x86") {
                     s.*field = Architecture::X86;
                 } else if (text == "x64") {
                     s.*field = Architecture::X64;
-                } else if (text == "arm64" && allowArm64) {
+                } else if (text == "arm64") {
                     s.*field = Architecture::Arm64;
+                } else if (text == "ia64") {
+                    s.*field = Architecture::Ia64;
+                } else if (text == "arm") {
+                    s.*field = Architecture::Arm;
                 } else {
-                    return e.Expected(p, expected, v);
+                    return e.Expected(p, kExpected, v);
                 }
+                return true;
+            }};
+}
+
+template <class S>
+Member<S> Flag(std::string_view name, std::optional<bool> S::*field) {
+    return {name, [=](const Value& v, const std::string& p, Errors& e, S& s) {
+                if (!v.is_boolean()) return e.Expected(p, "true or false", v);
+                s.*field = v.get<bool>();
                 return true;
             }};
 }
@@ -118,6 +130,7 @@ Member<S> Object(std::string_view name, std::optional<T> S::*field, const Table<
 }
 
 const Table<OsFacts> kOs = {
+    Int<OsFacts, std::uint32_t>("platformId", &OsFacts::platformId, 0, 2),
     Int("major", &OsFacts::major),
     Int("minor", &OsFacts::minor),
     Int("build", &OsFacts::build),
@@ -130,8 +143,9 @@ const Table<OsFacts> kOs = {
 };
 
 const Table<ArchitectureFacts> kArchitecture = {
-    Arch("native", &ArchitectureFacts::native, true),
-    Arch("process", &ArchitectureFacts::process, false),
+    Arch("native", &ArchitectureFacts::native),
+    Arch("process", &ArchitectureFacts::process),
+    Flag("x64Emulation", &ArchitectureFacts::x64Emulation),
 };
 
 constexpr std::size_t kMaxNetbios = 15;
@@ -326,6 +340,31 @@ constexpr MetricName kMetrics[] = {
     {"SM_SYSTEMDOCKED", 0x2004},
 };
 
+// The process must be code the machine runs: x86 code runs on every Windows but 32-bit
+// ARM Windows, other code on its own processor, and x64 code also on an ARM64 machine
+// that emulates x64. A machine that is not named is the default x64 one.
+void CheckArchitecture(const ArchitectureFacts& architecture, Errors& errors) {
+    const Architecture native = architecture.native.value_or(Architecture::X64);
+    const bool emulates = architecture.x64Emulation.value_or(false);
+    if (emulates && native != Architecture::Arm64) {
+        errors.Fail("/architecture/x64Emulation",
+                    "x64 emulation needs an ARM64 machine (native is not arm64)");
+        return;
+    }
+    if (!architecture.process) return;
+    const Architecture process = *architecture.process;
+    if ((process == Architecture::X86 && native != Architecture::Arm) || process == native) return;
+    if (process == Architecture::X64 && native == Architecture::Arm64) {
+        if (!emulates)
+            errors.Fail("/architecture/process", "an x64 process on ARM64 needs \"x64Emulation\": true");
+        return;
+    }
+    static const char* const kNames[] = {"x86", "x64", "arm64", "ia64", "arm"};
+    errors.Fail("/architecture/process", std::string("an ") + kNames[static_cast<int>(process)] +
+                                             " process cannot run on an " + kNames[static_cast<int>(native)] +
+                                             " machine");
+}
+
 }  // namespace
 
 std::optional<int> SystemMetricIndex(std::string_view name) {
@@ -343,12 +382,8 @@ ParseResult<MachineDescription> ParseMachineJson(std::string_view text, std::str
     }
     Errors errors{std::string(file)};
     MachineDescription machine;
-    if (ReadObject(document.value, "", errors, kMachine, machine)) {
-        // A 64-bit process cannot run on 32-bit Windows.
-        if (machine.architecture && machine.architecture->native == Architecture::X86 &&
-            machine.architecture->process == Architecture::X64)
-            errors.Fail("/architecture/process", "an x64 process needs a 64-bit machine (native is x86)");
-    }
+    if (ReadObject(document.value, "", errors, kMachine, machine) && machine.architecture)
+        CheckArchitecture(*machine.architecture, errors);
     if (errors.Error()) {
         result.error = std::move(errors.Error());
         return result;

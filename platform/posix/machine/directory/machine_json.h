@@ -16,10 +16,11 @@
 
 namespace hostlens::sim::machinedir {
 
-enum class Architecture { X86, X64, Arm64 };
+enum class Architecture { X86, X64, Arm64, Ia64, Arm };  // Arm: 32-bit ARM (Windows RT)
 
-// What GetVersionEx(OSVERSIONINFOEXW), RtlGetVersion and GetProductInfo report.
+// What the version tests (VerifyVersionInfoW) and GetProductInfo report.
 struct OsFacts {
+    std::optional<std::uint32_t> platformId;  // 2 Windows NT, 1 Windows 9x, 0 Win32s
     std::optional<std::uint32_t> major;
     std::optional<std::uint32_t> minor;
     std::optional<std::uint32_t> build;
@@ -33,7 +34,8 @@ struct OsFacts {
 
 struct ArchitectureFacts {
     std::optional<Architecture> native;   // the machine's Windows
-    std::optional<Architecture> process;  // this process: x86 or x64, never wider than native x86
+    std::optional<Architecture> process;  // this process: code the machine runs
+    std::optional<bool> x64Emulation;     // an ARM64 machine that runs x64 code
 };
 
 // GetComputerNameExW, one member per COMPUTER_NAME_FORMAT.
