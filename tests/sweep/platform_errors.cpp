@@ -66,6 +66,9 @@ const std::vector<Family>& Families() {
         // Time.
         {{"SystemTimeToFileTime", "FileTimeToSystemTime", "TzSpecificLocalTimeToSystemTime"},
          {"time", {ERROR_INVALID_PARAMETER}}},
+        // The computer's names and folders.
+        {{"GetComputerNameExW"}, {"names", {ERROR_MORE_DATA, ERROR_INVALID_PARAMETER}}},
+        {{"GetWindowsDirectoryW"}, {"names", {ERROR_NOT_ENOUGH_MEMORY}}},
         // Power.
         {{"GetSystemPowerStatus"}, {"power", {ERROR_NOT_SUPPORTED}}},
         // Version and system information: a version test the machine does not meet; an

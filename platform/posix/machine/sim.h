@@ -75,6 +75,9 @@ struct Facts {
     std::uint32_t ansiCodePage = 1252;
     // What GetSystemPowerStatus reports; by default a desktop without a battery.
     SYSTEM_POWER_STATUS powerStatus{1, 128, 255, 0, 0xFFFFFFFF, 0xFFFFFFFF};
+    // GetWindowsDirectoryW: the folder of the machine's Windows, without a trailing
+    // backslash.
+    std::u16string windowsDirectory = u"C:\\Windows";
     OsFacts os;
 };
 

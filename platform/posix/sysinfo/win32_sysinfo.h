@@ -140,3 +140,18 @@ HOSTLENS_WIN32_API BOOL WINAPI IsWow64Process2(HANDLE process, USHORT* processMa
 
 // The machine's value of the metric, else 0.
 HOSTLENS_WIN32_API int WINAPI GetSystemMetrics(int index);
+
+// The computer's names (GetComputerNameExW) and the Windows folder.
+enum COMPUTER_NAME_FORMAT {
+    ComputerNameNetBIOS,
+    ComputerNameDnsHostname,
+    ComputerNameDnsDomain,
+    ComputerNameDnsFullyQualified,
+    ComputerNamePhysicalNetBIOS,
+    ComputerNamePhysicalDnsHostname,
+    ComputerNamePhysicalDnsDomain,
+    ComputerNamePhysicalDnsFullyQualified,
+    ComputerNameMax
+};
+HOSTLENS_WIN32_API BOOL WINAPI GetComputerNameExW(COMPUTER_NAME_FORMAT nameType, LPWSTR buffer, LPDWORD size);
+HOSTLENS_WIN32_API UINT WINAPI GetWindowsDirectoryW(LPWSTR buffer, UINT size);

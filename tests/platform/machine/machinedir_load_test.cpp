@@ -253,7 +253,8 @@ TEST_F(MachineDirTest, LoadedMachineIsWhatTheApiReports) {
   "tickCount": 86400000,
   "timeZoneBias": -60,
   "power": {"acLineStatus": 0, "batteryFlag": 8, "batteryLifePercent": 42, "batteryLifeTime": 5400},
-  "missingExports": {"kernel32": ["GetTickCount64"], "Advapi32.dll": []}
+  "missingExports": {"kernel32": ["GetTickCount64"], "Advapi32.dll": []},
+  "windowsDirectory": "D:\\WINNT"
 })");
     // Saved by the Registry Editor: UTF-16LE with a byte-order mark, CRLF.
     Write(
@@ -357,6 +358,12 @@ TEST_F(MachineDirTest, LoadedMachineIsWhatTheApiReports) {
     EXPECT_EQ(facts.os.productInfo, 7u);
     EXPECT_EQ(facts.os.csdVersion, u"Service Pack 1");
     EXPECT_EQ(facts.os.systemMetrics, (std::map<int, int>{{89, 3}}));
+    WCHAR folder[MAX_PATH];
+    EXPECT_EQ(GetWindowsDirectoryW(folder, MAX_PATH), 8u);
+    EXPECT_EQ(test::Utf8(folder), "D:\\WINNT");
+    DWORD size = MAX_PATH;
+    ASSERT_TRUE(GetComputerNameExW(ComputerNameDnsFullyQualified, folder, &size));
+    EXPECT_EQ(test::Utf8(folder), "srv01-long-host-name.corp.example");
     // Names left out follow from those given, as Windows derives them.
     EXPECT_EQ(facts.os.computerNames.netbios, u"SRV01-LONG-HOST");
     EXPECT_EQ(facts.os.computerNames.dnsFullyQualified, u"srv01-long-host-name.corp.example");

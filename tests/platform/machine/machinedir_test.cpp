@@ -673,6 +673,9 @@ TEST(MachineJson, RejectsUnknownMembersWrongTypesAndValuesOutOfRange) {
          "256"},
         {R"({"power": {"systemStatusFlag": true}})",
          "machine.json: /power/systemStatusFlag: expected an integer from 0 to 255, got true"},
+        {R"({"windowsDirectory": "C:\\Windows\\"})",
+         "machine.json: /windowsDirectory: expected a folder such as \"C:\\\\Windows\" (a drive, no trailing "
+         "backslash, at most 259 characters)"},
         {R"({"missingExports": ["GetTickCount64"]})",
          "machine.json: /missingExports: expected an object of system module names and their missing "
          "exports, "

@@ -99,6 +99,7 @@ void ApplyFacts(const MachineDescription& description, Facts& facts) {
     if (description.tickCount) facts.tickCount = *description.tickCount;
     if (description.timeZoneBias) facts.timeZoneBias = *description.timeZoneBias;
     if (description.power) ApplyPower(*description.power, facts.powerStatus);
+    if (description.windowsDirectory) facts.windowsDirectory = *description.windowsDirectory;
 }
 
 }  // namespace hostlens::sim::machinedir

@@ -188,6 +188,21 @@ bool ReadSystemMetrics(const Value& v, const std::string& p, Errors& e, MachineD
     return true;
 }
 
+bool ReadWindowsDirectory(const Value& v, const std::string& p, Errors& e, MachineDescription& s) {
+    if (!v.is_string()) return e.Expected(p, "a string", v);
+    std::u16string folder = json::Utf16(v.get_ref<const std::string&>());
+    bool drive = folder.size() >= 4 &&
+                 ((folder[0] >= u'A' && folder[0] <= u'Z') || (folder[0] >= u'a' && folder[0] <= u'z')) &&
+                 folder[1] == u':' && folder[2] == u'\\' && folder.back() != u'\\';
+    // MAX_PATH less the terminator: the longest folder GetWindowsDirectoryW can answer.
+    if (!drive || folder.size() > 259 || folder.find(u'\0') != std::u16string::npos)
+        return e.Fail(p,
+                      "expected a folder such as \"C:\\\\Windows\" (a drive, no trailing backslash, at most "
+                      "259 characters)");
+    s.windowsDirectory = std::move(folder);
+    return true;
+}
+
 bool IsModuleName(const std::string& name) {
     return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -233,6 +248,7 @@ const Table<MachineDescription> kMachine = {
     Int<MachineDescription, std::int32_t>("timeZoneBias", &MachineDescription::timeZoneBias, -1440, 1440),
     Object("power", &MachineDescription::power, kPower),
     {"missingExports", ReadMissingExports},
+    {"windowsDirectory", ReadWindowsDirectory},
 };
 
 struct MetricName {

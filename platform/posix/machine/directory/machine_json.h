@@ -70,6 +70,7 @@ struct MachineDescription {
     std::optional<std::uint64_t> tickCount;    // milliseconds since boot when the machine starts
     std::optional<std::int32_t> timeZoneBias;  // minutes: UTC = local time + bias
     std::optional<PowerStatus> power;
+    std::optional<std::u16string> windowsDirectory;  // "C:\\Windows": a drive, a folder, no trailing "\\"
     // Exports the machine's Windows lacks: system module ("kernel32") -> function names
     // that GetProcAddress does not find there.
     std::map<std::string, std::vector<std::string>> missingExports;
